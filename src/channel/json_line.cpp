@@ -1,0 +1,112 @@
+#include "channel/json_line.h"
+
+namespace channel {
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Index just past the string token that starts at `i` (a '"'), or npos.
+std::size_t skipString(std::string_view s, std::size_t i) {
+    for (++i; i < s.size(); ++i) {
+        if (s[i] == '\\')
+            ++i;
+        else if (s[i] == '"')
+            return i + 1;
+    }
+    return std::string_view::npos;
+}
+
+// What one pass over the raw text tells before the library parses it: the
+// nesting stays within bounds, there is no NUL byte, and where the top-level
+// object's "id" value lies (the last one, as duplicate keys keep the last).
+struct Scan {
+    bool acceptable = false;
+    std::string_view id;  // raw text of the "id" value; empty when absent
+};
+
+Scan scan(std::string_view s) {
+    Scan out;
+    int depth = 0;
+    bool keyIsId = false;      // at depth 1: the key just read is "id"
+    bool expectKey = false;    // at depth 1: the next string is a key
+    std::size_t valueStart = std::string_view::npos;
+    for (std::size_t i = 0; i < s.size();) {
+        char c = s[i];
+        if (c == '\0') return out;
+        if (c == '"') {
+            std::size_t end = skipString(s, i);
+            if (end == std::string_view::npos) return out;
+            if (depth == 1 && expectKey) {
+                std::string_view token = s.substr(i, end - i);
+                if (token.find('\\') == std::string_view::npos) {
+                    keyIsId = token == "\"id\"";
+                } else {
+                    auto key = nlohmann::json::parse(token, nullptr, false);
+                    keyIsId = key.is_string() && key.get_ref<const std::string&>() == "id";
+                }
+                expectKey = false;
+            }
+            i = end;
+            continue;
+        }
+        if (c == '{' || c == '[') {
+            if (++depth > kMaxDepth) return out;
+            if (depth == 1) expectKey = c == '{';
+        } else if (c == '}' || c == ']') {
+            if (depth == 1 && valueStart != std::string_view::npos) {
+                out.id = s.substr(valueStart, i - valueStart);
+                valueStart = std::string_view::npos;
+            }
+            --depth;
+        } else if (depth == 1 && c == ':') {
+            if (keyIsId) valueStart = i + 1;
+            keyIsId = false;
+        } else if (depth == 1 && c == ',') {
+            if (valueStart != std::string_view::npos) {
+                out.id = s.substr(valueStart, i - valueStart);
+                valueStart = std::string_view::npos;
+            }
+            expectKey = true;
+        }
+        ++i;
+    }
+    out.acceptable = true;
+    return out;
+}
+
+// The raw value text without the blanks between its tokens.
+std::string compact(std::string_view raw) {
+    std::string out;
+    out.reserve(raw.size());
+    for (std::size_t i = 0; i < raw.size();) {
+        if (raw[i] == '"') {
+            std::size_t end = skipString(raw, i);
+            out.append(raw.substr(i, end - i));
+            i = end;
+        } else {
+            if (!isBlank(raw[i])) out.push_back(raw[i]);
+            ++i;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<Request> parseRequest(std::string_view line) {
+    if (line.size() > kMaxLineBytes) return std::nullopt;
+    Scan s = scan(line);
+    if (!s.acceptable) return std::nullopt;
+    auto object = nlohmann::json::parse(line, nullptr, /*allow_exceptions=*/false);
+    if (!object.is_object()) return std::nullopt;
+    Request r;
+    r.id = s.id.empty() ? std::string("null") : compact(s.id);
+    r.object = std::move(object);
+    return r;
+}
+
+std::string dump(const nlohmann::json& value) {
+    return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace channel

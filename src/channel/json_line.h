@@ -1,0 +1,30 @@
+// Our thin layer over the JSON library: guarded parsing of request lines and
+// compact, always-writable serialisation.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+namespace channel {
+
+inline constexpr std::size_t kMaxLineBytes = std::size_t{16} << 20;  // 16 MiB
+inline constexpr int kMaxDepth = 128;
+
+struct Request {
+    nlohmann::json object;  // the whole request object
+    std::string id;         // the compact JSON text of its "id" ("null" when absent)
+};
+
+// A request line (without its terminator) parsed into a request; none when the
+// line is too long, holds a NUL byte, nests deeper than kMaxDepth, is not valid
+// JSON or is not an object.
+std::optional<Request> parseRequest(std::string_view line);
+
+// Compact JSON text; bytes that are not valid UTF-8 are replaced (U+FFFD).
+std::string dump(const nlohmann::json& value);
+
+}  // namespace channel

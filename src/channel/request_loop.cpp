@@ -1,0 +1,84 @@
+#include "channel/request_loop.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "channel/json_line.h"
+#include "channel/response.h"
+#include "input/pointer.h"
+#include "platform/platform.h"
+
+namespace channel {
+namespace {
+
+void accept(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    auto request = parseRequest(line);
+    if (!request) return;
+    platform::submit([r = std::move(*request)] { respond(r.id, r.object); });
+}
+
+}  // namespace
+
+void readRequests(int fd) {
+    std::string line;             // the current line so far
+    bool overlong = false;        // the current line passed the cap: skip to its LF
+    std::string chunk(1 << 16, '\0');
+    for (;;) {
+        ssize_t n = ::read(fd, chunk.data(), chunk.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        std::string_view data(chunk.data(), static_cast<std::size_t>(n));
+        while (!data.empty()) {
+            std::size_t lf = data.find('\n');
+            std::string_view piece = data.substr(0, lf);
+            if (!overlong) {
+                // The cap counts the CR of a CR LF ending too; one byte of slack keeps
+                // a line of exactly the cap plus its CR acceptable.
+                if (line.size() + piece.size() > kMaxLineBytes + 1) {
+                    overlong = true;
+                    line.clear();
+                    line.shrink_to_fit();
+                } else if (lf != std::string_view::npos && line.empty()) {
+                    accept(piece);  // the common case: the whole line is in this chunk
+                } else {
+                    line.append(piece);
+                }
+            }
+            if (lf == std::string_view::npos) break;
+            if (!overlong && !line.empty()) accept(line);
+            line.clear();
+            overlong = false;
+            data.remove_prefix(lf + 1);
+        }
+    }
+    if (!overlong && !line.empty()) accept(line);
+    platform::submit([] { std::exit(0); });
+}
+
+void run() {
+    // A closed standard output must not kill the agent: failed writes are dropped.
+    std::signal(SIGPIPE, SIG_IGN);
+#ifndef AGENT_KEEP_STDERR
+    // Nothing is ever written to standard error, whatever a library would print.
+    int devnull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (devnull >= 0) {
+        ::dup2(devnull, 2);
+        ::close(devnull);
+    }
+#endif
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    input::source = platform::cgEventSourceCreate(platform::kCGEventSourceStateHIDSystemState);
+    std::thread(readRequests, 0).detach();
+    platform::serveMainExecutor();
+}
+
+}  // namespace channel

@@ -1,0 +1,55 @@
+#include "dispatch/handle.h"
+
+#include <string_view>
+
+#include "channel/failure.h"
+#include "dispatch/arguments.h"
+#include "dispatch/operations.h"
+
+namespace dispatch {
+namespace {
+
+struct Operation {
+    std::string_view name;
+    json (*run)(const json&);
+};
+
+// Matched in this order, by exact string equality.
+constexpr Operation kOperations[] = {
+    {"permissions", ops::permissions},
+    {"request_permission", ops::requestPermission},
+    {"apps", ops::apps},
+    {"frontmost", ops::frontmost},
+    {"windows", ops::windows},
+    {"at", ops::at},
+    {"display", ops::display},
+    {"focus_info", ops::focusInfo},
+    {"mouse", ops::mouse},
+    {"drag", ops::drag},
+    {"type", ops::type},
+    {"key", ops::key},
+    {"scroll", ops::scroll},
+    {"activate", ops::activate},
+    {"launch", ops::launch},
+    {"ax_tree", ops::axTree},
+    {"ax_press_at", ops::axPressAt},
+    {"ax_press", ops::axPress},
+    {"ax_focus", ops::axFocus},
+    {"ax_info", ops::axInfo},
+    {"ax_set", ops::axSet},
+};
+
+}  // namespace
+
+void ops::unknownRequest() { throw channel::Failure{"Unknown request", "bad_args"}; }
+
+json handle(const json& request) {
+    const json* op = arg(request, "op");
+    std::string_view name;
+    if (op && op->is_string()) name = op->get_ref<const std::string&>();
+    for (const auto& operation : kOperations)
+        if (operation.name == name) return operation.run(request);
+    ops::unknownRequest();
+}
+
+}  // namespace dispatch

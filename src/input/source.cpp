@@ -1,0 +1,7 @@
+#include "input/pointer.h"
+
+namespace input {
+
+platform::EventSource source;
+
+}  // namespace input

@@ -1,0 +1,3 @@
+#include "channel/request_loop.h"
+
+int main() { channel::run(); }

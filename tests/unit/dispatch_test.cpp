@@ -1,0 +1,65 @@
+#include "dispatch/handle.h"
+
+#include <gtest/gtest.h>
+
+#include "channel/json_line.h"
+#include "channel/response.h"
+#include "fake.h"
+
+namespace {
+
+using nlohmann::json;
+
+json answer(const char* line) {
+    auto request = channel::parseRequest(line);
+    if (!request) return "dropped";
+    return json::parse(channel::respondLine(request->id, request->object));
+}
+
+TEST(Dispatch, UnknownNamesAreBadArgsAndTouchNothing) {
+    fake::reset();
+    for (const char* line : {R"({"id":1})", R"({"id":1,"op":7})", R"({"id":1,"op":"Apps"})",
+                             R"({"id":1,"op":" apps"})", R"({"id":1,"op":"ax_pressure"})",
+                             R"({"id":1,"op":""})"}) {
+        json a = answer(line);
+        EXPECT_EQ(a, json::parse(R"({"id":1,"error":"Unknown request","code":"bad_args"})")) << line;
+    }
+    EXPECT_TRUE(fake::desktop().log.empty());
+}
+
+TEST(Response, EnvelopeKeepsIdTokenAndEscapes) {
+    auto request = channel::parseRequest(R"({"op":"nope","id":123456789012345678901234567890})");
+    ASSERT_TRUE(request);
+    EXPECT_EQ(channel::respondLine(request->id, request->object),
+              "{\"id\":123456789012345678901234567890,\"error\":\"Unknown request\",\"code\":\"bad_args\"}\n");
+    request = channel::parseRequest(R"({"id" : { "a" : [1, -0, 0.10000000000000000000001] } , "op":1})");
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->id, R"({"a":[1,-0,0.10000000000000000000001]})");
+    request = channel::parseRequest(R"({"op":1})");
+    EXPECT_EQ(request->id, "null");
+    request = channel::parseRequest(R"({"\u0069d":"x\"y","id2":3})");
+    EXPECT_EQ(request->id, R"("x\"y")");
+    request = channel::parseRequest(R"({"id":1,"id":2})");
+    EXPECT_EQ(request->id, "2");
+    request = channel::parseRequest(R"({"nested":{"id":9}})");
+    EXPECT_EQ(request->id, "null");
+}
+
+TEST(Response, OutputNeverBreaksOnBadUtf8) {
+    EXPECT_EQ(channel::dump(json("caf\xc3\xa9 \xff\xfe")), "\"café \xEF\xBF\xBD\xEF\xBF\xBD\"");
+    EXPECT_EQ(channel::dump(json("line\nbreak \"q\" \\")), R"("line\nbreak \"q\" \\")");
+}
+
+TEST(Parse, GuardsDepthNulAndShape) {
+    std::string deep(128, '[');
+    EXPECT_TRUE(channel::parseRequest("{\"a\":" + deep.substr(1) + std::string(127, ']') + "}"));
+    EXPECT_FALSE(channel::parseRequest("{\"a\":" + deep + std::string(128, ']') + "}"));
+    EXPECT_FALSE(channel::parseRequest(std::string("{\"a\":\"x\0y\"}", 11)));
+    EXPECT_FALSE(channel::parseRequest("[1]"));
+    EXPECT_FALSE(channel::parseRequest("\"s\""));
+    EXPECT_FALSE(channel::parseRequest(""));
+    EXPECT_FALSE(channel::parseRequest("{\"a\":\"\xff\"}"));
+    EXPECT_TRUE(channel::parseRequest("{\"a\":\"[[[[\"}"));
+}
+
+}  // namespace
