@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <signal.h>
@@ -81,19 +82,26 @@ double throughput(const char* path, long n) {
     return n / std::chrono::duration<double>(t1 - t0).count();
 }
 
-double medianRoundTrip(const char* path, int n) {
-    Child c = start(path);
-    std::vector<double> micros;
-    for (int i = 0; i < n; ++i) {
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// One request at a time, alternating between the two programs so that both
+// see the same machine load; returns the median round trip of each.
+std::pair<double, double> medianRoundTrips(int n) {
+    Child children[2] = {start(AGENT_PATH), start(FLOOR_PATH)};
+    std::vector<double> micros[2];
+    for (int i = 0; i < 2 * n; ++i) {
+        Child& c = children[i % 2];
         std::string line = "{\"id\":" + std::to_string(i) + ",\"op\":\"nope\"}\n";
         auto t0 = Clock::now();
         writeAll(c.in, line);
         readLines(c.out, 1);
-        micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+        micros[i % 2].push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
     }
-    finish(c);
-    std::sort(micros.begin(), micros.end());
-    return micros[micros.size() / 2];
+    for (auto& c : children) finish(c);
+    return {median(micros[0]), median(micros[1])};
 }
 
 }  // namespace
@@ -102,12 +110,16 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     long n = argc > 1 ? std::atol(argv[1]) : 200000;
     int trips = argc > 2 ? std::atoi(argv[2]) : 2000;
-    // Interleave the two programs so that both see the same machine load.
-    double agentRate = throughput(AGENT_PATH, n);
-    double floorRate = throughput(FLOOR_PATH, n);
-    double agentTrip = medianRoundTrip(AGENT_PATH, trips);
-    double floorTrip = medianRoundTrip(FLOOR_PATH, trips);
-    std::printf("requests: %ld, round trips: %d\n", n, trips);
+    // Alternate the two programs, several rounds, so that both see the same
+    // machine load; report the median round.
+    std::vector<double> agentRates, floorRates;
+    for (int round = 0; round < 5; ++round) {
+        agentRates.push_back(throughput(AGENT_PATH, n));
+        floorRates.push_back(throughput(FLOOR_PATH, n));
+    }
+    double agentRate = median(agentRates), floorRate = median(floorRates);
+    auto [agentTrip, floorTrip] = medianRoundTrips(trips);
+    std::printf("requests: %ld per round, 5 rounds; round trips: %d each, interleaved\n", n, trips);
     std::printf("throughput  agent %10.0f req/s   floor %10.0f req/s   floor/agent %.2fx\n",
                 agentRate, floorRate, floorRate / agentRate);
     std::printf("round trip  agent %10.1f us      floor %10.1f us      agent/floor %.2fx\n",

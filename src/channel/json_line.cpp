@@ -91,16 +91,48 @@ std::string compact(std::string_view raw) {
     return out;
 }
 
+// A JSON number token, whatever its magnitude.
+bool isNumberToken(std::string_view t) {
+    std::size_t i = 0;
+    auto digits = [&] {
+        std::size_t start = i;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
+        return i > start;
+    };
+    if (i < t.size() && t[i] == '-') ++i;
+    if (i < t.size() && t[i] == '0')
+        ++i;
+    else if (!digits())
+        return false;
+    if (i < t.size() && t[i] == '.' && (++i, !digits())) return false;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+        if (!digits()) return false;
+    }
+    return i == t.size();
+}
+
 }  // namespace
 
 std::optional<Request> parseRequest(std::string_view line) {
     if (line.size() > kMaxLineBytes) return std::nullopt;
     Scan s = scan(line);
     if (!s.acceptable) return std::nullopt;
-    auto object = nlohmann::json::parse(line, nullptr, /*allow_exceptions=*/false);
-    if (!object.is_object()) return std::nullopt;
     Request r;
     r.id = s.id.empty() ? std::string("null") : compact(s.id);
+    auto object = nlohmann::json::parse(line, nullptr, /*allow_exceptions=*/false);
+    if (object.is_discarded() && isNumberToken(r.id)) {
+        // The library refuses numbers beyond the range of a double (1e400). The
+        // id is only echoed as text, so such an id does not make the line bad.
+        std::size_t at = static_cast<std::size_t>(s.id.data() - line.data());
+        std::string copy;
+        copy.reserve(line.size());
+        copy.append(line.substr(0, at)).append("0").append(line.substr(at + s.id.size()));
+        object = nlohmann::json::parse(copy, nullptr, false);
+        if (object.is_object()) object["id"] = nullptr;
+    }
+    if (!object.is_object()) return std::nullopt;
     r.object = std::move(object);
     return r;
 }

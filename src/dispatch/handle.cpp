@@ -9,13 +9,13 @@
 namespace dispatch {
 namespace {
 
-struct Operation {
+struct Entry {
     std::string_view name;
-    json (*run)(const json&);
+    Operation run;
 };
 
 // Matched in this order, by exact string equality.
-constexpr Operation kOperations[] = {
+constexpr Entry kOperations[] = {
     {"permissions", ops::permissions},
     {"request_permission", ops::requestPermission},
     {"apps", ops::apps},
@@ -41,15 +41,22 @@ constexpr Operation kOperations[] = {
 
 }  // namespace
 
-void ops::unknownRequest() { throw channel::Failure{"Unknown request", "bad_args"}; }
+channel::Failure unknownRequest() { return {"Unknown request", "bad_args"}; }
 
-json handle(const json& request) {
+void ops::unknownRequest() { throw dispatch::unknownRequest(); }
+
+Operation find(const json& request) {
     const json* op = arg(request, "op");
     std::string_view name;
     if (op && op->is_string()) name = op->get_ref<const std::string&>();
-    for (const auto& operation : kOperations)
-        if (operation.name == name) return operation.run(request);
-    ops::unknownRequest();
+    for (const auto& entry : kOperations)
+        if (entry.name == name) return entry.run;
+    return nullptr;
+}
+
+json handle(const json& request) {
+    if (Operation operation = find(request)) return operation(request);
+    throw unknownRequest();
 }
 
 }  // namespace dispatch

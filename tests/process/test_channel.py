@@ -1,0 +1,133 @@
+"""The built agent over real pipes: framing, ordering, id echo, malformed and
+oversized lines, end of input and exit status, silence on standard error.
+
+Usage: test_channel.py AGENT
+"""
+import json
+import os
+import subprocess
+import sys
+import threading
+import time
+import unittest
+
+AGENT = None
+
+
+def run(data: bytes, timeout=60):
+    """Feeds `data` to a fresh agent, closes its input, returns (lines, stderr, status)."""
+    p = subprocess.run([AGENT], input=data, capture_output=True, timeout=timeout)
+    lines = p.stdout.split(b"\n")
+    assert lines[-1] == b"", "output must end with LF"
+    return lines[:-1], p.stderr, p.returncode
+
+
+def unknown(id_text: str) -> bytes:
+    return b'{"id":' + id_text.encode() + b',"error":"Unknown request","code":"bad_args"}'
+
+
+class Framing(unittest.TestCase):
+    def test_end_of_input_at_once_exits_zero_silently(self):
+        lines, err, rc = run(b"")
+        self.assertEqual((lines, err, rc), ([], b"", 0))
+
+    def test_requests_answered_in_order_then_exit_zero(self):
+        lines, err, rc = run(b'{"id":1,"op":"x"}\n{"id":2,"op":"y"}\n{"id":3,"op":"z"}\n')
+        self.assertEqual(lines, [unknown("1"), unknown("2"), unknown("3")])
+        self.assertEqual((err, rc), (b"", 0))
+
+    def test_queued_requests_are_all_drained_at_end_of_input(self):
+        n = 20000
+        data = b"".join(b'{"id":%d,"op":"nope"}\n' % i for i in range(n))
+        lines, err, rc = run(data)
+        self.assertEqual(len(lines), n)
+        self.assertEqual([json.loads(l)["id"] for l in lines], list(range(n)))
+        self.assertEqual((err, rc), (b"", 0))
+
+    def test_crlf_and_last_line_without_lf(self):
+        lines, _, rc = run(b'{"id":1,"op":"a"}\r\n{"id":2,"op":"b"}')
+        self.assertEqual(lines, [unknown("1"), unknown("2")])
+        self.assertEqual(rc, 0)
+
+    def test_malformed_lines_get_no_answer_and_do_not_disturb_the_next(self):
+        bad = [b"plain words", b"[1,2]", b"42", b'"text"', b"null", b"", b"   ", b"{", b'{"id":1,}',
+               b'{"a":"\xff\xfe"}', b'{"a":"x\x00y"}', b"\x00", b'{"id":1} trailing',
+               b"[" * 129 + b"]" * 129, b'{"a":' + b"[" * 128 + b"]" * 128 + b"}",
+               b"[" * 1000000]
+        data = b"".join(line + b'\n{"id":%d,"op":"n"}\n' % i for i, line in enumerate(bad))
+        lines, err, rc = run(data)
+        self.assertEqual(lines, [unknown(str(i)) for i in range(len(bad))])
+        self.assertEqual((err, rc), (b"", 0))
+
+    def test_nesting_up_to_the_limit_is_accepted(self):
+        lines, _, _ = run(b'{"id":1,"a":' + b"[" * 127 + b"]" * 127 + b"}\n")
+        self.assertEqual(lines, [unknown("1")])
+
+
+class IdEcho(unittest.TestCase):
+    def test_every_json_value_comes_back_unchanged(self):
+        ids = ["7", '"seven"', "null", "true", "false", '{"a":[1,{"b":null}]}', "[]", "{}",
+               "-0", "-0.0", "123456789012345678901234567890", "0.1000000000000000000000000001",
+               "1e400", "-1E-400", '"\\u00e9\\n\\"q\\""', '"é 😀"']
+        data = b"".join(b'{"op":"n","id":' + i.encode() + b"}\n" for i in ids)
+        lines, _, _ = run(data)
+        self.assertEqual(lines, [unknown(i) for i in ids])
+
+    def test_absent_id_is_null_and_blanks_inside_an_id_are_dropped(self):
+        lines, _, _ = run(b'{"op":"n"}\n{}\n{"id" : [ 1 , "a b" ] ,"op":"n"}\n')
+        self.assertEqual(lines, [unknown("null"), unknown("null"), unknown('[1,"a b"]')])
+
+    def test_same_id_twice_gives_two_answers(self):
+        lines, _, _ = run(b'{"id":5}\n{"id":5}\n')
+        self.assertEqual(lines, [unknown("5"), unknown("5")])
+
+
+class Limits(unittest.TestCase):
+    def test_overlong_line_is_dropped_with_bounded_memory(self):
+        p = subprocess.Popen([AGENT], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE)
+        chunk = b"x" * (1 << 20)
+        p.stdin.write(b'{"id":0,"pad":"')
+        for _ in range(64):  # 64 MiB in one line
+            p.stdin.write(chunk)
+        p.stdin.write(b'"}\n{"id":1,"op":"n"}\n')
+        p.stdin.flush()
+        self.assertEqual(p.stdout.readline(), unknown("1") + b"\n")
+        with open(f"/proc/{p.pid}/status") as f:
+            peak_kib = next(int(l.split()[1]) for l in f if l.startswith("VmHWM"))
+        out, err = p.communicate(b"", timeout=30)
+        self.assertEqual((out, err, p.returncode), (b"", b"", 0))
+        self.assertLess(peak_kib, 64 * 1024, "resident memory must stay bounded")
+
+    def test_line_of_exactly_the_cap_is_read(self):
+        cap = 16 << 20
+        head = b'{"id":1,"op":"n","pad":"'
+        line = head + b"y" * (cap - len(head) - 2) + b'"}'
+        self.assertEqual(len(line), cap)
+        lines, _, _ = run(line + b"\n" + line + b"z\n{\"id\":2}\n")
+        self.assertEqual(lines, [unknown("1"), unknown("2")])
+
+
+class ClosedOutput(unittest.TestCase):
+    def test_closed_stdout_does_not_kill_the_agent(self):
+        r, w = os.pipe()
+        p = subprocess.Popen([AGENT], stdin=subprocess.PIPE, stdout=w, stderr=subprocess.PIPE)
+        os.close(w)
+        os.close(r)  # every write now fails with EPIPE
+        for i in range(1000):
+            p.stdin.write(b'{"id":%d,"op":"n"}\n' % i)
+        p.stdin.flush()
+        time.sleep(0.2)
+        self.assertIsNone(p.poll(), "agent must keep running")
+        p.stdin.close()
+        self.assertEqual(p.wait(timeout=30), 0)
+        self.assertEqual(p.stderr.read(), b"")
+
+    def test_input_closed_mid_line_answers_the_partial_line_if_it_parses(self):
+        lines, _, rc = run(b'{"id":1}\n{"id":2,"op"')
+        self.assertEqual((lines, rc), ([unknown("1")], 0))
+
+
+if __name__ == "__main__":
+    AGENT = sys.argv.pop(1)
+    unittest.main(verbosity=2)
