@@ -12,7 +12,7 @@ AXError axCopyActionNames(const Element&, Value&) { return kAXErrorInvalidUIElem
 AXError axCopyElementAtPosition(const Element&, float, float, Element&) { return kAXErrorInvalidUIElement; }
 AXError axPerformAction(const Element&, const std::string&) { return kAXErrorInvalidUIElement; }
 AXError axSetAttributeValue(const Element&, const std::string&, const Value&) { return kAXErrorInvalidUIElement; }
-bool axIsProcessTrusted() { return false; }
-bool axIsProcessTrustedWithPrompt() { return false; }
+// axIsProcessTrusted and axIsProcessTrustedWithPrompt: with the other
+// permissions in fake_apps.cpp.
 
 }  // namespace platform
