@@ -55,7 +55,7 @@ platform::Event make(FakeEvent e, const platform::EventSource& source) {
     std::size_t attempt = in.attempts++;
     e.fromSource = static_cast<bool>(source);
     if (in.failCreation.count(attempt)) {
-        record("create-failed " + describe(e));
+        record("create-failed " + describeEvent(e));
         return {};
     }
     in.made.push_back(std::move(e));
@@ -67,12 +67,12 @@ FakeEvent& of(const platform::Event& event) { return desktop().input.made.at(idO
 void posted(const platform::Event& event, std::optional<std::uint32_t> tap, std::optional<std::int32_t> pid) {
     const FakeEvent& e = of(event);
     desktop().input.posted.push_back({e, tap, pid});
-    record("post " + (pid ? "pid " + std::to_string(*pid) : "tap " + std::to_string(*tap)) + " " + describe(e));
+    record("post " + (pid ? "pid " + std::to_string(*pid) : "tap " + std::to_string(*tap)) + " " + describeEvent(e));
 }
 
 }  // namespace
 
-std::string describe(const FakeEvent& e) {
+std::string describeEvent(const FakeEvent& e) {
     std::string s;
     switch (e.kind) {
     case EventKind::mouse:
@@ -104,7 +104,7 @@ std::vector<std::string> postedLines() {
     std::vector<std::string> out;
     for (const auto& p : desktop().input.posted)
         out.push_back((p.pid ? "pid " + std::to_string(*p.pid) : "tap " + std::to_string(*p.tap)) + " " +
-                      describe(p.event));
+                      describeEvent(p.event));
     return out;
 }
 

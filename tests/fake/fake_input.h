@@ -44,7 +44,7 @@ struct InputState {
 };
 
 // "mouse 1 (10,20) button 0 click 1", "key 0 down text \"abc\"", "scroll line 2 -3 0 0 at (1,2)".
-std::string describe(const FakeEvent& event);
+std::string describeEvent(const FakeEvent& event);
 // The posted events as "hid <event>" / "pid 412 <event>", in order.
 std::vector<std::string> postedLines();
 
