@@ -268,7 +268,7 @@ AXError axSetAttributeValue(const Element& element, const std::string& attribute
     return kAXErrorSuccess;
 }
 
-bool axIsProcessTrusted() { return false; }
-bool axIsProcessTrustedWithPrompt() { return false; }
+// axIsProcessTrusted and axIsProcessTrustedWithPrompt: with the other
+// permissions in fake_apps.cpp.
 
 }  // namespace platform
