@@ -90,6 +90,25 @@ class TreeTest(DesktopTest):
         self.assertEqual(self.agent.result("ax_tree", pid=999999), {"elements": [], "truncated": False})
         self.assertEqual(self.agent.result("permissions")["accessibility"], True)
 
+    def test_request_permission_turns_accessibility_on(self):
+        def enabled(value=None):
+            if value is not None:
+                subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
+                                "org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status",
+                                "string:IsEnabled", "variant:boolean:" + value], env=self.desktop.env,
+                               capture_output=True, check=True)
+            out = subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
+                                  "org.freedesktop.DBus.Properties.Get", "string:org.a11y.Status",
+                                  "string:IsEnabled"], env=self.desktop.env, capture_output=True, text=True).stdout
+            return "boolean true" in out
+
+        enabled("false")
+        self.assertFalse(enabled())
+        self.assertEqual(self.agent.result("request_permission", kind="screen"), {"ok": True})
+        self.assertFalse(enabled())
+        self.assertEqual(self.agent.result("request_permission", kind="accessibility"), {"ok": True})
+        self.assertTrue(enabled())
+
 
 if __name__ == "__main__":
     main(sys.modules[__name__])

@@ -9,3 +9,12 @@ if(NOT APPLE)
     set_tests_properties(desktop.${name} PROPERTIES TIMEOUT 180 LABELS desktop)
   endforeach()
 endif()
+
+if(NOT APPLE)
+  # The AX names of AT-SPI roles and actions.
+  add_executable(ax_vocabulary_test ${PROJECT_SOURCE_DIR}/tests/x11/ax_vocabulary_test.cpp
+                                    ${PROJECT_SOURCE_DIR}/src/platform/x11/ax_roles.cpp)
+  target_include_directories(ax_vocabulary_test PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(ax_vocabulary_test PRIVATE PkgConfig::ATSPI GTest::gtest GTest::gtest_main agent_warnings)
+  gtest_discover_tests(ax_vocabulary_test DISCOVERY_MODE PRE_TEST)
+endif()
