@@ -44,7 +44,6 @@ bool ownerLost(const char* error) {
 }
 
 constexpr std::size_t kDetailBatch = 256;
-constexpr std::size_t kDirectBatch = 32;  // calls to one application worth a direct connection
 constexpr int kWalkAfter = 3;   // elements read one by one before batching
 constexpr int kUsualDepth = 8;  // a snapshot's default depth
 
@@ -197,6 +196,23 @@ void Session::beginRequest() {
     dbus_connection_read_write(bus_, 0);
     while (dbus_connection_dispatch(bus_) == DBUS_DISPATCH_DATA_REMAINS) {
     }
+    // Direct connections of applications that went away are closed; applications
+    // without one are asked again next time.
+    for (auto it = peers_.begin(); it != peers_.end();) {
+        DBusConnection* c = it->second;
+        if (c && dbus_connection_get_is_connected(c)) {
+            dbus_connection_read_write(c, 0);
+            while (dbus_connection_dispatch(c) == DBUS_DISPATCH_DATA_REMAINS) {
+            }
+            ++it;
+            continue;
+        }
+        if (c) {
+            dbus_connection_close(c);
+            dbus_connection_unref(c);
+        }
+        it = peers_.erase(it);
+    }
     nodes_.clear();
     apps_.clear();
     dead_.clear();
@@ -238,14 +254,6 @@ void Session::prune() {
 void Session::run(std::vector<Call>& calls) {
     if (!bus_) return;
     std::vector<DBusPendingCall*> pending(calls.size(), nullptr);
-    // A large batch to one application goes over a direct connection to it,
-    // which halves the cost of each call; the connection lives for the batch.
-    std::unordered_map<std::string, std::size_t> perApp;
-    for (auto& c : calls) ++perApp[c.target.bus];
-    std::unordered_map<std::string, DBusConnection*> peers;
-    for (auto& [name, count] : perApp)
-        if (count >= kDirectBatch && !unresponsive(name))
-            if (DBusConnection* p = openPeer(name)) peers[name] = p;
     for (std::size_t i = 0; i < calls.size(); ++i) {
         Call& c = calls[i];
         if (c.reply) {
@@ -264,15 +272,15 @@ void Session::run(std::vector<Call>& calls) {
             dbus_message_iter_init_append(msg, &it);
             c.args(it);
         }
-        auto direct = peers.find(c.target.bus);
-        DBusConnection* via = direct == peers.end() ? nullptr : direct->second;
+        DBusConnection* via = peer(c.target.bus);
         if (via) dbus_message_set_destination(msg, nullptr);
         if (!dbus_connection_send_with_reply(via ? via : bus_, msg, &pending[i], timeoutMs_)) pending[i] = nullptr;
         else ++sent_;
         dbus_message_unref(msg);
     }
     dbus_connection_flush(bus_);
-    for (auto& [name, p] : peers) dbus_connection_flush(p);
+    for (auto& [name, direct] : peers_)
+        if (direct) dbus_connection_flush(direct);
     for (std::size_t i = 0; i < calls.size(); ++i) {
         if (!pending[i]) continue;
         dbus_pending_call_block(pending[i]);
@@ -290,14 +298,16 @@ void Session::run(std::vector<Call>& calls) {
         }
         calls[i].reply = reply;
     }
-    for (auto& [name, p] : peers) {
-        dbus_connection_close(p);
-        dbus_connection_unref(p);
-    }
 }
 
-DBusConnection* Session::openPeer(const std::string& bus) {
-    if (bus.empty() || bus[0] != ':') return nullptr;  // the registry and the bus itself
+// Toolkits offer a direct connection to themselves, which spares every call
+// the trip through the bus daemon. One is kept per application for the life of
+// the agent: the toolkit keeps some state for every connection it ever
+// accepted, so opening one per request would slowly burden the application.
+// Nothing but replies travels on it (toolkits send their events on the bus).
+DBusConnection* Session::peer(const std::string& bus) {
+    if (bus.empty() || bus[0] != ':' || unresponsive(bus)) return nullptr;  // not the registry or the daemon
+    if (auto it = peers_.find(bus); it != peers_.end()) return it->second;
     DBusMessage* msg = dbus_message_new_method_call(bus.c_str(), kRootPath, "org.a11y.atspi.Application",
                                                     "GetApplicationBusAddress");
     if (!msg) return nullptr;
@@ -308,16 +318,17 @@ DBusConnection* Session::openPeer(const std::string& bus) {
         markUnresponsive(bus);
         return nullptr;
     }
-    DBusConnection* peer = nullptr;
+    DBusConnection* direct = nullptr;
     const char* address = nullptr;
     if (dbus_message_get_type(reply) == DBUS_MESSAGE_TYPE_METHOD_RETURN &&
         dbus_message_get_args(reply, nullptr, DBUS_TYPE_STRING, &address, DBUS_TYPE_INVALID) && address &&
         std::strncmp(address, "unix:", 5) == 0) {
-        peer = dbus_connection_open_private(address, nullptr);
-        if (peer) dbus_connection_set_exit_on_disconnect(peer, FALSE);
+        direct = dbus_connection_open_private(address, nullptr);
+        if (direct) dbus_connection_set_exit_on_disconnect(direct, FALSE);
     }
     dbus_message_unref(reply);
-    return peer;
+    peers_[bus] = direct;
+    return direct;
 }
 
 bool Session::runOne(Call& call) {

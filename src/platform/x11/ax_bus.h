@@ -144,7 +144,8 @@ private:
     void fetchBasics(std::vector<Ref> refs);
     void fetchDetails(const Ref& from);
     void prune();
-    DBusConnection* openPeer(const std::string& bus);
+    DBusConnection* peer(const std::string& bus);
+    std::unordered_map<std::string, DBusConnection*> peers_;  // direct connections, owned; null: none offered
 
     DBusConnection* bus_ = nullptr;
     int timeoutMs_ = 2000;
