@@ -95,6 +95,8 @@ TEST_F(Windows, NumberOwnerAndBoundsAreEssential) {
             with(platform::kCGWindowNumber, 12.9), with(platform::kCGWindowOwnerPID, -3.5)});
     auto list = apps::windowList(false);
     ASSERT_EQ(list.size(), 2u);
+    // Only windows that pass every test have their owner looked up.
+    EXPECT_THAT(support::logOf({"app-for-pid"}), ElementsAre("app-for-pid 10", "app-for-pid -3"));
     EXPECT_EQ(list[0]["id"], 12);
     EXPECT_EQ(list[1]["pid"], -3);
     EXPECT_EQ(apps::windowAt({5, 5})["windowId"], 12);
