@@ -402,9 +402,12 @@ void Session::fetchItems(const std::string& bus) {
     app.itemsTried = true;
     Call c{{bus, "/org/a11y/atspi/cache"}, "org.a11y.atspi.Cache", "GetItems"};
     if (!runOne(c)) return;
-    // Only the layout of current bridges is understood; others fall back to
-    // reading element by element.
-    if (std::strcmp(dbus_message_get_signature(c.reply), "a((so)(so)(so)iiassusau)") != 0) return;
+    // Two layouts exist: current bridges give each element's index and child
+    // count, older ones (Qt 5 among them) the list of its children. Anything
+    // else falls back to reading element by element.
+    const char* signature = dbus_message_get_signature(c.reply);
+    bool indexed = std::strcmp(signature, "a((so)(so)(so)iiassusau)") == 0;
+    if (!indexed && std::strcmp(signature, "a((so)(so)(so)a(so)assusau)") != 0) return;
     DBusMessageIter top, items;
     if (!c.iter(top)) return;
     dbus_message_iter_recurse(&top, &items);
@@ -415,16 +418,21 @@ void Session::fetchItems(const std::string& bus) {
         dbus_message_iter_next(&items);
         Ref self, appRef, parent;
         std::int32_t index = -1, count = -1;
+        std::vector<Ref> listed;
         std::uint32_t ifaces = 0, role = 0;
         std::string name, description;
         std::array<std::uint32_t, 2> states{};
         bool ok = readRef(f, self) && dbus_message_iter_next(&f) && readRef(f, appRef) &&
-                  dbus_message_iter_next(&f) && readRef(f, parent) && dbus_message_iter_next(&f) &&
-                  readInt32(f, index) && dbus_message_iter_next(&f) && readInt32(f, count) &&
-                  dbus_message_iter_next(&f) && readIfaces(f, ifaces) && dbus_message_iter_next(&f) &&
-                  readString(f, name) && dbus_message_iter_next(&f) && readUint32(f, role) &&
-                  dbus_message_iter_next(&f) && readString(f, description) &&
-                  dbus_message_iter_next(&f) && readStates(f, states);
+                  dbus_message_iter_next(&f) && readRef(f, parent) && dbus_message_iter_next(&f);
+        if (ok && indexed)
+            ok = readInt32(f, index) && dbus_message_iter_next(&f) && readInt32(f, count);
+        else if (ok)
+            ok = readRefs(f, listed);
+        ok = ok && dbus_message_iter_next(&f) && readIfaces(f, ifaces) && dbus_message_iter_next(&f) &&
+             readString(f, name) && dbus_message_iter_next(&f) && readUint32(f, role) &&
+             dbus_message_iter_next(&f) && readString(f, description) && dbus_message_iter_next(&f) &&
+             readStates(f, states);
+        if (!indexed) count = static_cast<std::int32_t>(listed.size());
         if (!ok || self.null() || self.bus != bus) continue;
         Node& n = node(self);
         n.basic = true;
@@ -436,9 +444,11 @@ void Session::fetchItems(const std::string& bus) {
         n.childCount = count;
         n.parentKnown = true;
         n.parent = parent.null() ? Ref{} : parent;
-        if (count == 0 && !n.childrenKnown) {
+        if ((count == 0 || !indexed) && !n.childrenKnown) {
             n.childrenKnown = true;
             n.children.clear();
+            for (auto& r : listed)
+                if (!r.null()) n.children.push_back(std::move(r));
         }
         if (!parent.null() && parent.bus == bus && index >= 0) kids[parent.key()].emplace_back(index, self);
     }
@@ -463,6 +473,7 @@ void Session::fetchItems(const std::string& bus) {
         for (auto& [i, r] : list) it->second.children.push_back(r);
     }
     // Walk order over what the cache holds, for fetching details in batches.
+    children(Ref{bus, kRootPath});
     std::vector<std::pair<const Node*, int>> stack;
     if (auto root = nodes_.find(Ref{bus, kRootPath}.key()); root != nodes_.end()) stack.emplace_back(&root->second, 0);
     std::unordered_set<std::string> seen;
@@ -536,6 +547,13 @@ const std::vector<Ref>* Session::children(const Ref& ref) {
     again.children.clear();
     for (auto& r : refs)
         if (!r.null()) again.children.push_back(std::move(r));
+    // While walking, children the cache did not hold are read together.
+    if (auto app = apps_.find(ref.bus); app != apps_.end() && app->second.itemsTried) {
+        std::vector<Ref> unread;
+        for (auto& r : again.children)
+            if (!node(r).basic) unread.push_back(r);
+        if (!unread.empty()) fetchBasics(std::move(unread));
+    }
     return &again.children;
 }
 
@@ -576,11 +594,26 @@ void Session::fetchDetails(const Ref& from) {
     auto& app = apps_[from.bus];
     auto pos = app.position.find(from.key());
     if (pos != app.position.end()) app.deepest = std::max(app.deepest, app.level[pos->second]);
-    if (pos != app.position.end() && ++app.detailReads >= kWalkAfter) {
-        for (std::size_t i = pos->second; i < app.preorder.size() && keys.size() < kDetailBatch; ++i) {
-            if (app.level[i] > std::max(kUsualDepth, app.deepest)) continue;
-            const Node& n = nodes_[app.preorder[i]];
-            if (n.basic && !(n.extentsKnown && n.actionsKnown && n.valueKnown)) keys.push_back(app.preorder[i]);
+    auto wanted = [&](const std::string& key) {
+        auto f = nodes_.find(key);
+        return f != nodes_.end() && f->second.basic &&
+               !(f->second.extentsKnown && f->second.actionsKnown && f->second.valueKnown);
+    };
+    bool walking = ++app.detailReads >= kWalkAfter;
+    if (walking && pos != app.position.end()) {
+        for (std::size_t i = pos->second; i < app.preorder.size() && keys.size() < kDetailBatch; ++i)
+            if (app.level[i] <= std::max(kUsualDepth, app.deepest) && wanted(app.preorder[i]))
+                keys.push_back(app.preorder[i]);
+    } else if (walking) {
+        // Outside the cache, the element's later siblings come next.
+        const Node& n = nodes_[from.key()];
+        auto parent = n.parentKnown && !n.parent.null() ? nodes_.find(n.parent.key()) : nodes_.end();
+        if (parent != nodes_.end() && parent->second.childrenKnown) {
+            bool after = false;
+            for (auto& sibling : parent->second.children) {
+                after = after || sibling.key() == from.key();
+                if (after && keys.size() < kDetailBatch && wanted(sibling.key())) keys.push_back(sibling.key());
+            }
         }
     }
     if (keys.empty()) keys.push_back(from.key());
