@@ -47,6 +47,10 @@ class TreeTest(DesktopTest):
         left, right, top, bottom = (int(v) for v in extents.split("=")[1].split(","))
         self.assertEqual((frame["x"], frame["y"], frame["w"], frame["h"]),
                          (x - left, y - top, w + left + right, h + top + bottom))
+        # The agent's own window list agrees, where the backend lists windows.
+        for w in self.agent.result("windows")["windows"]:
+            if w["pid"] == self.fixture.pid:
+                self.assertEqual(w["bounds"], frame)
         # The controls lie inside the window's client area.
         for e in elements[1:]:
             if "frame" in e and e["frame"]["w"] > 0:
