@@ -400,8 +400,16 @@ Node* Session::basic(const Ref& ref) {
 void Session::fetchItems(const std::string& bus) {
     AppState& app = apps_[bus];
     app.itemsTried = true;
+    if (unresponsive(bus)) return;
     Call c{{bus, "/org/a11y/atspi/cache"}, "org.a11y.atspi.Cache", "GetItems"};
-    if (!runOne(c)) return;
+    if (!runOne(c)) {
+        // The application answered the calls before this one: a very large
+        // application may just need longer for its whole cache. It is read
+        // element by element instead; if it is really stuck, the next call
+        // finds out.
+        dead_.erase(bus);
+        return;
+    }
     // Two layouts exist: current bridges give each element's index and child
     // count, older ones (Qt 5 among them) the list of its children. Anything
     // else falls back to reading element by element.
