@@ -54,9 +54,15 @@ class Desktop:
         with open(rc, "w") as f:  # no key bindings: typed keys reach the windows
             f.write('<?xml version="1.0"?><openbox_config xmlns="http://openbox.org/3.4/rc">'
                     "<keyboard></keyboard></openbox_config>")
-        self.spawn(["openbox", "--config-file", rc])
-        if not wait_for(self.has_window_manager, 10):
-            raise RuntimeError("openbox did not start")
+        log = os.path.join(self.dir, "openbox.log")
+        for attempt in range(2):
+            with open(log, "w") as out:
+                wm = self.spawn(["openbox", "--config-file", rc], stdout=out, stderr=subprocess.STDOUT)
+            if wait_for(lambda: self.has_window_manager() or wm.poll() is not None, 20) and wm.poll() is None:
+                break
+        else:
+            with open(log) as f:
+                raise RuntimeError("openbox did not start: " + f.read()[-2000:])
 
     def has_window_manager(self):
         r = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env,
@@ -70,8 +76,9 @@ class Desktop:
         return "boolean true" in r.stdout
 
     def spawn(self, argv, **kw):
-        p = subprocess.Popen(argv, env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                             stderr=subprocess.DEVNULL, **kw)
+        kw.setdefault("stdout", subprocess.DEVNULL)
+        kw.setdefault("stderr", subprocess.DEVNULL)
+        p = subprocess.Popen(argv, env=self.env, stdin=subprocess.DEVNULL, **kw)
         self.pids.append(p.pid)
         self.procs.append(p)
         return p
