@@ -30,6 +30,13 @@ class Desktop:
         self.pids = []
         self.procs = []
         self.dir = tempfile.mkdtemp(prefix="ax-desktop-")
+        try:
+            self.start()
+        except BaseException:
+            self.close()
+            raise
+
+    def start(self):
         self.env = {k: v for k, v in os.environ.items() if k not in ("DBUS_SESSION_BUS_ADDRESS", "NO_AT_BRIDGE")}
         self.env.update(LC_ALL="C", XDG_RUNTIME_DIR=self.dir, HOME=self.dir)
         # Xvfb picks a free display itself and names it on the pipe.
