@@ -1,47 +1,182 @@
-// Fake applications, windows and input: nothing scripted yet. Every query
-// answers its empty or false form and events are dropped.
+// Fake applications, window server, display, permissions and launcher. Every
+// call is logged; application handles name an entry of AppsState::running.
+#include <algorithm>
+
 #include "fake.h"
+
+namespace fake {
+namespace {
+
+AppsState& state() { return desktop().apps; }
+
+platform::App handleFor(std::int32_t pid) {
+    auto& running = state().running;
+    auto it = std::find_if(running.begin(), running.end(), [&](const FakeApp& a) { return a.pid == pid; });
+    if (it == running.end()) return {};
+    return platform::App(newRef(platform::HandleKind::app, static_cast<int>(it - running.begin())));
+}
+
+const FakeApp& appOf(const platform::App& app) { return state().running.at(idOf(app.get())); }
+
+std::string pidText(const platform::App& app) { return std::to_string(appOf(app).pid); }
+
+std::optional<double> numberIn(const platform::Value& dict, std::string_view key) {
+    const platform::Value* v = dict.find(key);
+    if (!v) return std::nullopt;
+    if (auto i = v->as<std::int64_t>()) return static_cast<double>(*i);
+    if (auto d = v->as<double>()) return *d;
+    return std::nullopt;
+}
+
+}  // namespace
+
+platform::Value boundsEntry(double x, double y, double w, double h) {
+    return platform::Dictionary{{"X", x}, {"Y", y}, {"Width", w}, {"Height", h}};
+}
+
+platform::Value windowEntry(std::int64_t number, std::int32_t pid, const std::string& owner, const std::string& name,
+                            std::int64_t layer, platform::Rect b, double alpha) {
+    return platform::Dictionary{
+        {std::string(platform::kCGWindowLayer), layer},
+        {std::string(platform::kCGWindowAlpha), alpha},
+        {std::string(platform::kCGWindowNumber), number},
+        {std::string(platform::kCGWindowOwnerPID), static_cast<std::int64_t>(pid)},
+        {std::string(platform::kCGWindowBounds), boundsEntry(b.origin.x, b.origin.y, b.size.width, b.size.height)},
+        {std::string(platform::kCGWindowOwnerName), owner},
+        {std::string(platform::kCGWindowName), name},
+    };
+}
+
+void setEntry(platform::Value& window, std::string_view key, platform::Value value) {
+    auto* dict = std::get_if<platform::Dictionary>(&window.v);
+    if (!dict) return;
+    auto it = std::find_if(dict->begin(), dict->end(), [&](const auto& kv) { return kv.first == key; });
+    if (it != dict->end()) dict->erase(it);
+    if (!value.isNone()) dict->emplace_back(std::string(key), std::move(value));
+}
+
+}  // namespace fake
 
 namespace platform {
 
-Value cgWindowListCopyWindowInfo(std::uint32_t, std::uint32_t) { return {}; }
-bool cgRectMakeWithDictionaryRepresentation(const Value&, Rect&) { return false; }
+Value cgWindowListCopyWindowInfo(std::uint32_t option, std::uint32_t relativeToWindow) {
+    fake::record("window-list " + std::to_string(option) + " " + std::to_string(relativeToWindow));
+    return fake::state().windowInfo;
+}
+
+bool cgRectMakeWithDictionaryRepresentation(const Value& dictionary, Rect& rect) {
+    auto x = fake::numberIn(dictionary, "X"), y = fake::numberIn(dictionary, "Y");
+    auto w = fake::numberIn(dictionary, "Width"), h = fake::numberIn(dictionary, "Height");
+    if (!x || !y || !w || !h) return false;
+    rect = {{*x, *y}, {*w, *h}};
+    return true;
+}
+
 bool cgRectContainsPoint(const Rect& r, const Point& p) {
     return r.size.width > 0 && r.size.height > 0 && p.x >= r.origin.x && p.y >= r.origin.y &&
            p.x < r.origin.x + r.size.width && p.y < r.origin.y + r.size.height;
 }
-std::uint32_t cgMainDisplayID() { return 0; }
-Rect cgDisplayBounds(std::uint32_t) { return {}; }
-bool cgPreflightScreenCaptureAccess() { return false; }
-bool cgRequestScreenCaptureAccess() { return false; }
 
-EventSource cgEventSourceCreate(std::int32_t) { return {}; }
-Event cgEventCreateMouseEvent(const EventSource&, std::uint32_t, Point, std::uint32_t) { return {}; }
-Event cgEventCreateKeyboardEvent(const EventSource&, std::uint16_t, bool) { return {}; }
-Event cgEventCreateScrollWheelEvent2(const EventSource&, std::uint32_t, std::uint32_t, std::int32_t,
-                                     std::int32_t, std::int32_t) {
-    return {};
+std::uint32_t cgMainDisplayID() {
+    fake::record("main-display");
+    return fake::state().displayId;
 }
-void cgEventKeyboardSetUnicodeString(const Event&, std::u16string_view) {}
-void cgEventSetFlags(const Event&, std::uint64_t) {}
-void cgEventSetIntegerValueField(const Event&, std::uint32_t, std::int64_t) {}
-void cgEventSetLocation(const Event&, Point) {}
-void cgEventPost(std::uint32_t, const Event&) {}
-void cgEventPostToPid(std::int32_t, const Event&) {}
 
-std::vector<App> runningApplications() { return {}; }
-App frontmostApplication() { return {}; }
-App runningApplicationWithProcessIdentifier(std::int32_t) { return {}; }
-std::optional<std::string> localizedName(const App&) { return std::nullopt; }
-std::optional<std::string> bundleIdentifier(const App&) { return std::nullopt; }
-std::int32_t processIdentifier(const App&) { return 0; }
-bool isActive(const App&) { return false; }
-bool isHidden(const App&) { return false; }
-std::int64_t activationPolicy(const App&) { return 0; }
-bool activateWithOptions(const App&, std::uint64_t) { return false; }
-bool isOperatingSystemAtLeast(std::int64_t, std::int64_t, std::int64_t) { return true; }
-TaskOutcome runTask(const std::string&, const std::vector<std::string>&) {
-    return {false, "No application launcher on this desktop", 0};
+Rect cgDisplayBounds(std::uint32_t display) {
+    fake::record("display-bounds " + std::to_string(display));
+    return display == fake::state().displayId ? fake::state().display : Rect{};
+}
+
+bool cgPreflightScreenCaptureAccess() {
+    fake::record("screen-preflight");
+    return fake::state().screenAccess;
+}
+
+bool cgRequestScreenCaptureAccess() {
+    fake::record("screen-request");
+    return fake::state().screenAccess;
+}
+
+bool axIsProcessTrusted() {
+    fake::record("ax-trusted");
+    return fake::state().trusted;
+}
+
+bool axIsProcessTrustedWithPrompt() {
+    fake::record("ax-trusted-prompt");
+    return fake::state().trusted;
+}
+
+std::vector<App> runningApplications() {
+    fake::record("running-applications");
+    std::vector<App> out;
+    for (std::size_t i = 0; i < fake::state().running.size(); ++i)
+        out.emplace_back(fake::newRef(HandleKind::app, static_cast<int>(i)));
+    return out;
+}
+
+App frontmostApplication() {
+    fake::record("frontmost-application");
+    if (!fake::state().frontmost) return {};
+    return fake::handleFor(*fake::state().frontmost);
+}
+
+App runningApplicationWithProcessIdentifier(std::int32_t pid) {
+    fake::record("app-for-pid " + std::to_string(pid));
+    return fake::handleFor(pid);
+}
+
+std::optional<std::string> localizedName(const App& app) {
+    fake::record("name " + fake::pidText(app));
+    return fake::appOf(app).name;
+}
+
+std::optional<std::string> bundleIdentifier(const App& app) {
+    fake::record("bundle-id " + fake::pidText(app));
+    return fake::appOf(app).bundleId;
+}
+
+std::int32_t processIdentifier(const App& app) {
+    fake::record("pid " + fake::pidText(app));
+    return fake::appOf(app).pid;
+}
+
+bool isActive(const App& app) {
+    fake::record("active " + fake::pidText(app));
+    return fake::appOf(app).active;
+}
+
+bool isHidden(const App& app) {
+    fake::record("hidden " + fake::pidText(app));
+    return fake::appOf(app).hidden;
+}
+
+std::int64_t activationPolicy(const App& app) {
+    fake::record("policy " + fake::pidText(app));
+    return fake::appOf(app).policy;
+}
+
+bool activateWithOptions(const App& app, std::uint64_t options) {
+    fake::record("activate " + fake::pidText(app) + " options " + std::to_string(options));
+    return true;
+}
+
+bool isOperatingSystemAtLeast(std::int64_t major, std::int64_t minor, std::int64_t patch) {
+    fake::record("os-at-least " + std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(patch));
+    const auto& v = fake::state().os;
+    if (v.major != major) return v.major > major;
+    if (v.minor != minor) return v.minor > minor;
+    return v.patch >= patch;
+}
+
+TaskOutcome runTask(const std::string& executable, const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv{executable};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::string line = "run";
+    for (const auto& a : argv) line += " \"" + a + "\"";
+    fake::record(line);
+    fake::state().tasks.push_back(std::move(argv));
+    return fake::state().launcher;
 }
 
 }  // namespace platform

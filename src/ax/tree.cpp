@@ -1,0 +1,129 @@
+#include "ax/tree.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "ax/attributes.h"
+#include "ax/text.h"
+
+namespace ax {
+namespace {
+
+using nlohmann::json;
+using platform::Element;
+
+constexpr std::size_t kTextLimit = 120;   // titles and descriptions
+constexpr std::size_t kValueLimit = 200;  // string values
+constexpr std::size_t kActionLimit = 6;
+
+// The ids of one snapshot together may take at most this many bytes. Ids grow
+// with depth, so on a very deep tree their total grows with the square of the
+// depth; without a bound a hostile depth and cap could exhaust memory. No real
+// interface comes near it (a 300-element tree at depth 8 uses a few kilobytes).
+// Once spent, the list counts as full, exactly as when it holds max records.
+constexpr std::size_t kIdBudget = 16u << 20;
+
+// "value" of a record: a non-empty string cut to its limit, or a number as it
+// is. Anything else gives nothing.
+std::optional<json> valueOf(const Element& element) {
+    auto value = attr(element, "AXValue");
+    if (!value) return std::nullopt;
+    if (auto* s = value->as<std::string>()) {
+        if (s->empty()) return std::nullopt;
+        return prefix(*s, kValueLimit);
+    }
+    if (auto* i = value->as<std::int64_t>()) return *i;
+    if (auto* d = value->as<double>()) {
+        if (!std::isfinite(*d)) return std::nullopt;  // JSON has no text for it
+        return *d;
+    }
+    return std::nullopt;
+}
+
+std::optional<json> actionsOf(const Element& element) {
+    platform::Value names;
+    if (platform::axCopyActionNames(element, names) != platform::kAXErrorSuccess) return std::nullopt;
+    auto* list = names.as<platform::Array>();
+    if (!list || list->empty()) return std::nullopt;
+    json out = json::array();
+    for (const auto& item : *list) {
+        auto* name = item.as<std::string>();
+        if (!name) return std::nullopt;
+        if (out.size() < kActionLimit) out.push_back(*name);
+    }
+    return out;
+}
+
+// The record of one element, read in this order: role, title, description,
+// secure-field test, value (never for a secure field), frame, actions.
+json record(const Element& element, const std::string& path) {
+    json r = json::object();
+    r["id"] = path;
+    r["role"] = str(element, "AXRole").value_or("");
+    if (auto title = str(element, "AXTitle"); title && !title->empty()) r["title"] = prefix(*title, kTextLimit);
+    if (auto text = str(element, "AXDescription"); text && !text->empty())
+        r["description"] = prefix(*text, kTextLimit);
+    if (isSecure(element)) {
+        r["secure"] = true;
+    } else if (auto value = valueOf(element)) {
+        r["value"] = std::move(*value);
+    }
+    if (auto f = frame(element)) r["frame"] = std::move(*f);
+    if (auto actions = actionsOf(element)) r["actions"] = std::move(*actions);
+    return r;
+}
+
+// One open level of the walk: the elements still to visit there.
+struct Level {
+    std::vector<Element> items;
+    std::size_t next = 0;
+    std::size_t pathLength = 0;  // length of the parent's path; 0 for the windows
+    std::int64_t level = 1;      // the level of the items
+};
+
+}  // namespace
+
+// Depth-first pre-order over the windows and their descendants, with an
+// explicit stack so that the nesting costs heap, not call stack. The cap is
+// tested when an element is reached, before anything of it is read; once the
+// list is full every element reached after it only sets the flag, so the walk
+// can stop at the first one.
+json tree(std::int32_t pid, std::int64_t depth, std::int64_t max) {
+    json records = json::array();
+    bool truncated = false;
+    std::size_t idBytes = 0;
+    bool budgetSpent = false;
+
+    std::vector<Level> stack;
+    stack.push_back(Level{windows(pid)});
+    std::string path;
+    while (!stack.empty()) {
+        Level& open = stack.back();
+        if (open.next == open.items.size()) {
+            stack.pop_back();
+            continue;
+        }
+        std::size_t index = open.next++;
+        Element element = std::move(open.items[index]);
+        std::int64_t level = open.level;
+        path.resize(open.pathLength);
+        if (open.pathLength != 0) path += '.';
+        path += std::to_string(index);
+
+        if (!budgetSpent && idBytes + path.size() > kIdBudget) budgetSpent = true;
+        if (budgetSpent || static_cast<std::int64_t>(records.size()) >= max) {
+            truncated = true;
+            break;
+        }
+        idBytes += path.size();
+        records.push_back(record(element, path));
+        if (level < depth) {
+            auto kids = children(element);
+            if (!kids.empty()) stack.push_back(Level{std::move(kids), 0, path.size(), level + 1});
+        }
+    }
+    return json{{"elements", std::move(records)}, {"truncated", truncated}};
+}
+
+}  // namespace ax

@@ -1,0 +1,82 @@
+"""Accessibility through a toolkit that is not GTK: the older cache layout, a
+cache that misses elements or answers slowly, off-screen extents, raw action
+names, a Value interface and loops in the tree (see ax_fake_toolkit.py)."""
+import os
+import subprocess
+import sys
+import time
+import unittest
+
+from ax_harness import PYTHON, Agent, Desktop, wait_for
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+AGENT = None
+
+
+class OtherToolkitTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.desktop = Desktop()
+        cls.apps = {}
+        try:
+            for mode in ("plain", "loop", "slowcache"):
+                state = os.path.join(cls.desktop.dir, mode)
+                os.mkdir(state)
+                proc = cls.desktop.spawn([PYTHON, os.path.join(HERE, "ax_fake_toolkit.py"), state, mode])
+                if not wait_for(lambda: os.path.exists(os.path.join(state, "ready")), 15):
+                    raise RuntimeError("fake toolkit did not register")
+                cls.apps[mode] = (proc.pid, state)
+            cls.agent = Agent(AGENT, cls.desktop.env)
+        except Exception:
+            cls.desktop.close()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        status, err = cls.agent.close()
+        cls.desktop.close()
+        assert (status, err) == (0, b""), (status, err)
+
+    def tree(self, mode, **args):
+        return {e["id"]: e for e in self.agent.result("ax_tree", pid=self.apps[mode][0], **args)["elements"]}
+
+    def test_older_cache_layout_with_live_children_and_values(self):
+        t = self.tree("plain")
+        self.assertEqual(list(t), ["0", "0.0", "0.1", "0.2", "0.2.0", "0.3", "0.4"])
+        self.assertEqual(t["0"]["frame"], {"x": 10.0, "y": 10.0, "w": 300.0, "h": 200.0})
+        self.assertEqual((t["0.0"]["role"], t["0.0"]["title"]), ("AXButton", "OK"))
+        # Off-screen (INT_MIN) extents leave the frame out.
+        self.assertNotIn("frame", t["0.1"])
+        # The panel's child was not in the cache: it is read live.
+        self.assertEqual(t["0.2.0"]["title"], "Live child")
+        self.assertEqual((t["0.3"]["role"], t["0.3"]["value"]), ("AXSlider", 42.5))
+
+    def test_press_performs_click_not_the_half_press(self):
+        pid, state = self.apps["plain"]
+        t = self.tree("plain")
+        self.assertEqual(t["0.0"]["actions"], ["press", "AXPress"])
+        self.assertEqual(self.agent.result("ax_press", pid=pid, path="0.0"), {"ok": True})
+        self.assertEqual(self.agent.result("ax_press_at", pid=pid, x=30, y=50), {"ok": True, "role": "AXButton"})
+        with open(os.path.join(state, "actions")) as f:
+            self.assertEqual(f.read().split(), ["ok:1", "ok:1"])
+
+    def test_a_loop_in_the_tree_stays_within_the_limits(self):
+        start = time.monotonic()
+        t = self.tree("loop", depth=40, max=100000)
+        self.assertLess(time.monotonic() - start, 5)
+        # The panel lists itself and the window again: each level repeats, up to the depth.
+        self.assertIn("0.4.0.0.0", t)
+        self.assertLessEqual(max(len(k.split(".")) for k in t), 40)
+
+    def test_a_slow_cache_costs_a_bounded_wait_and_nothing_after(self):
+        pid, _ = self.apps["slowcache"]
+        start = time.monotonic()
+        self.agent.result("ax_tree", pid=pid)
+        self.assertLess(time.monotonic() - start, 5)
+        # Once the toolkit is idle again, the tree is read in full.
+        self.assertTrue(wait_for(lambda: len(self.tree("slowcache")) == 7, 15))
+
+
+if __name__ == "__main__":
+    AGENT = sys.argv[1]
+    unittest.main(argv=[sys.argv[0]] + sys.argv[2:], verbosity=2)

@@ -1,0 +1,68 @@
+// The AX names the Linux backend gives AT-SPI roles and actions.
+#include <gtest/gtest.h>
+
+#include "platform/x11/ax_bus.h"
+
+namespace {
+
+using platform::atspi::actionIndex;
+using platform::atspi::axActionNames;
+using platform::atspi::axRole;
+using platform::atspi::axSubrole;
+using Names = std::vector<std::string>;
+
+TEST(AxVocabulary, RolesControllersExpect) {
+    EXPECT_STREQ(axRole(ATSPI_ROLE_PUSH_BUTTON, false), "AXButton");
+    EXPECT_STREQ(axRole(ATSPI_ROLE_CHECK_BOX, false), "AXCheckBox");
+    EXPECT_STREQ(axRole(ATSPI_ROLE_LABEL, false), "AXStaticText");
+    EXPECT_STREQ(axRole(ATSPI_ROLE_FRAME, false), "AXWindow");
+    EXPECT_STREQ(axRole(ATSPI_ROLE_ENTRY, false), "AXTextField");
+    EXPECT_STREQ(axRole(ATSPI_ROLE_INVALID, false), "AXUnknown");
+    EXPECT_STREQ(axRole(100000, false), "AXUnknown");
+    // GTK's entries and text views share one role; the line count decides.
+    EXPECT_STREQ(axRole(ATSPI_ROLE_TEXT, false), "AXTextField");
+    EXPECT_STREQ(axRole(ATSPI_ROLE_TEXT, true), "AXTextArea");
+}
+
+TEST(AxVocabulary, PasswordTextIsASecureTextField) {
+    EXPECT_STREQ(axRole(ATSPI_ROLE_PASSWORD_TEXT, false), "AXTextField");
+    EXPECT_STREQ(axSubrole(ATSPI_ROLE_PASSWORD_TEXT), "AXSecureTextField");
+    // Nothing else carries the secure marker.
+    for (std::uint32_t role = 0; role < ATSPI_ROLE_LAST_DEFINED; ++role) {
+        if (role == ATSPI_ROLE_PASSWORD_TEXT) continue;
+        const char* sub = axSubrole(role);
+        EXPECT_TRUE(sub == nullptr || std::string(sub) != "AXSecureTextField") << role;
+        EXPECT_STRNE(axRole(role, false), "AXSecureTextField") << role;
+    }
+}
+
+TEST(AxVocabulary, ClickIsThePressOfAButtonNotItsHalfPress) {
+    Names gtkButton{"click", "press", "release"};
+    EXPECT_EQ(axActionNames(gtkButton, ATSPI_ROLE_PUSH_BUTTON), (Names{"AXPress", "press", "release"}));
+    EXPECT_EQ(actionIndex(gtkButton, ATSPI_ROLE_PUSH_BUTTON, "AXPress"), 0);
+    Names pressFirst{"press", "click"};
+    EXPECT_EQ(actionIndex(pressFirst, ATSPI_ROLE_PUSH_BUTTON, "AXPress"), 1);
+    EXPECT_EQ(actionIndex(pressFirst, ATSPI_ROLE_PUSH_BUTTON, "press"), 0);
+    // With nothing better, "press" is the press; names compare without case.
+    EXPECT_EQ(axActionNames(Names{"Press", "SetFocus"}, ATSPI_ROLE_PUSH_BUTTON), (Names{"AXPress", "SetFocus"}));
+    EXPECT_EQ(axActionNames(Names{"activate"}, ATSPI_ROLE_MENU_ITEM), (Names{"AXPress"}));
+    EXPECT_EQ(axActionNames(Names{"jump"}, ATSPI_ROLE_LINK), (Names{"AXPress"}));
+}
+
+TEST(AxVocabulary, AnEntrysActivateIsConfirmNotPress) {
+    Names entry{"activate"};
+    EXPECT_EQ(axActionNames(entry, ATSPI_ROLE_TEXT), (Names{"AXConfirm"}));
+    EXPECT_EQ(actionIndex(entry, ATSPI_ROLE_TEXT, "AXPress"), -1);
+    EXPECT_EQ(actionIndex(entry, ATSPI_ROLE_PASSWORD_TEXT, "AXConfirm"), 0);
+}
+
+TEST(AxVocabulary, NamesAreUniqueAndToolkitNamesNeverPassForAXOnes) {
+    EXPECT_EQ(axActionNames(Names{"click", "toggle", "menu", "popup"}, ATSPI_ROLE_TOGGLE_BUTTON),
+              (Names{"AXPress", "toggle", "AXShowMenu"}));
+    EXPECT_EQ(actionIndex(Names{"click", "menu", "popup"}, ATSPI_ROLE_PUSH_BUTTON, "AXShowMenu"), 1);
+    EXPECT_EQ(axActionNames(Names{"AXRaise", ""}, ATSPI_ROLE_FRAME), (Names{}));
+    EXPECT_EQ(actionIndex(Names{"AXRaise"}, ATSPI_ROLE_FRAME, "AXRaise"), -1);
+    EXPECT_EQ(actionIndex(Names{}, ATSPI_ROLE_PUSH_BUTTON, "AXPress"), -1);
+}
+
+}  // namespace
