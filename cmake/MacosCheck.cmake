@@ -1,8 +1,8 @@
 # The macOS backend checked where Apple's SDK is missing: three clang passes
-# (Linux-target syntax, Apple-target availability, static analyzer with the
-# osx checkers) over src/platform/macos/*.mm against the project's own
-# declarations in tools/macos-sdk-decls/. On macOS the backend is compiled
-# for real instead.
+# (Linux-target syntax, Apple-target availability and deprecation, static
+# analyzer with the osx checkers) and an ownership lint for out-parameters,
+# over src/platform/macos/*.mm against the project's own declarations in
+# tools/macos-sdk-decls/. On macOS the backend is compiled for real instead.
 if(APPLE)
   return()
 endif()
@@ -12,7 +12,11 @@ if(NOT AGENT_CLANGXX)
   return()
 endif()
 
-foreach(pass syntax apple analyze)
+foreach(pass syntax apple analyze ownership)
   add_test(NAME macos.${pass}
     COMMAND ${PROJECT_SOURCE_DIR}/tools/macos-check --clang ${AGENT_CLANGXX} ${pass})
 endforeach()
+
+# Each pass must still reject the fault it exists for (tests/macos/seeds/).
+add_test(NAME macos.seeds
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/macos/check_seeds.sh ${AGENT_CLANGXX})
