@@ -17,6 +17,12 @@ foreach(pass syntax apple analyze ownership)
     COMMAND ${PROJECT_SOURCE_DIR}/tools/macos-check --clang ${AGENT_CLANGXX} ${pass})
 endforeach()
 
+# The backend defines the whole seam: everything the portable code calls and
+# everything the fake desktop defines.
+add_test(NAME macos.link
+  COMMAND ${PROJECT_SOURCE_DIR}/tools/macos-check --clang ${AGENT_CLANGXX}
+    --require $<TARGET_FILE:agent_core> --require $<TARGET_FILE:agent_fake> link)
+
 # Each pass must still reject the fault it exists for (tests/macos/seeds/).
 add_test(NAME macos.seeds
   COMMAND ${PROJECT_SOURCE_DIR}/tests/macos/check_seeds.sh ${AGENT_CLANGXX})

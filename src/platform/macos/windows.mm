@@ -19,9 +19,15 @@ Value cgWindowListCopyWindowInfo(std::uint32_t option, std::uint32_t relativeToW
 }
 
 bool cgRectMakeWithDictionaryRepresentation(const Value& dictionary, Rect& rect) {
-    if (!dictionary.as<Dictionary>()) return false;
+    auto entries = dictionary.as<Dictionary>();
+    if (!entries) return false;
     // Rebuilt as a CF dictionary so that the decoding is the platform's own.
-    mac::CFOwner<CFTypeRef> representation = mac::toCF(dictionary);
+    // A rectangle's representation holds numbers only; an entry of another
+    // kind plays no part in the decoding and must not spoil the rebuild.
+    Dictionary numbers;
+    for (auto& [key, value] : *entries)
+        if (value.as<std::int64_t>() || value.as<double>()) numbers.emplace_back(key, value);
+    mac::CFOwner<CFTypeRef> representation = mac::toCF(Value(std::move(numbers)));
     if (!representation) return false;
     CGRect decoded{};
     if (!CGRectMakeWithDictionaryRepresentation(static_cast<CFDictionaryRef>(representation.get()), &decoded))
