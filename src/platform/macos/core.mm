@@ -15,11 +15,10 @@
 #include <ctime>
 #include <memory>
 
+#include <crt_externs.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace platform {
 
@@ -115,7 +114,7 @@ TaskOutcome runTask(const std::string& executable, const std::vector<std::string
 
     pid_t child = 0;
     // The child inherits the agent's standard streams.
-    error = posix_spawn(&child, executable.c_str(), nullptr, &attributes, argv.data(), environ);
+    error = posix_spawn(&child, executable.c_str(), nullptr, &attributes, argv.data(), *_NSGetEnviron());
     posix_spawnattr_destroy(&attributes);
     if (error != 0) {
         outcome.error = std::strerror(error);
