@@ -26,3 +26,8 @@ add_test(NAME macos.link
 # Each pass must still reject the fault it exists for (tests/macos/seeds/).
 add_test(NAME macos.seeds
   COMMAND ${PROJECT_SOURCE_DIR}/tests/macos/check_seeds.sh ${AGENT_CLANGXX})
+
+# The backend's own logic (value conversion, window list, rectangles) run
+# against a fake CoreFoundation, with leak accounting and sanitizers.
+add_test(NAME macos.conversion
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/macos/run_cf_test.sh ${AGENT_CLANGXX})
