@@ -1,0 +1,98 @@
+// macOS backend: the accessibility client interface, process trust and the
+// secure keyboard input state.
+
+// The seam comes before any Apple header: CoreGraphics defines
+// kCGNullWindowID as a macro, which would rewrite the seam's constant.
+#include "platform/platform.h"
+#include "platform/macos/cf.h"
+
+#include <ApplicationServices/ApplicationServices.h>
+#include <Carbon/Carbon.h>
+
+namespace platform {
+namespace {
+
+using mac::CFOwner;
+
+AXUIElementRef elementRef(const Element& element) { return static_cast<AXUIElementRef>(element.get()); }
+
+AXError result(::AXError error) { return static_cast<AXError>(error); }
+
+}  // namespace
+
+Element axCreateApplication(std::int32_t pid) {
+    // The caller sets the messaging timeout; nothing is set here.
+    CFOwner<AXUIElementRef> element(AXUIElementCreateApplication(static_cast<pid_t>(pid)));
+    return Element(mac::handleRef(element.release()));
+}
+
+Element axCreateSystemWide() {
+    CFOwner<AXUIElementRef> element(AXUIElementCreateSystemWide());
+    return Element(mac::handleRef(element.release()));
+}
+
+AXError axSetMessagingTimeout(const Element& element, float seconds) {
+    if (!element) return kAXErrorIllegalArgument;
+    return result(AXUIElementSetMessagingTimeout(elementRef(element), seconds));
+}
+
+AXError axCopyAttributeValue(const Element& element, const std::string& attribute, Value& value) {
+    if (!element) return kAXErrorIllegalArgument;
+    CFOwner<CFStringRef> name = mac::makeString(attribute);
+    if (!name) return kAXErrorIllegalArgument;
+    CFOwner<CFTypeRef> copied;
+    ::AXError error = AXUIElementCopyAttributeValue(elementRef(element), name.get(), copied.out());
+    if (error != ::kAXErrorSuccess) return result(error);
+    value = mac::toValue(copied.get());
+    return kAXErrorSuccess;
+}
+
+AXError axCopyActionNames(const Element& element, Value& names) {
+    if (!element) return kAXErrorIllegalArgument;
+    CFOwner<CFArrayRef> copied;
+    ::AXError error = AXUIElementCopyActionNames(elementRef(element), copied.out());
+    if (error != ::kAXErrorSuccess) return result(error);
+    names = mac::toValue(copied.get());
+    return kAXErrorSuccess;
+}
+
+AXError axCopyElementAtPosition(const Element& application, float x, float y, Element& element) {
+    if (!application) return kAXErrorIllegalArgument;
+    CFOwner<AXUIElementRef> copied;
+    ::AXError error = AXUIElementCopyElementAtPosition(elementRef(application), x, y, copied.out());
+    if (error != ::kAXErrorSuccess) return result(error);
+    if (!copied) return kAXErrorNoValue;
+    element = Element(mac::handleRef(copied.release()));
+    return kAXErrorSuccess;
+}
+
+AXError axPerformAction(const Element& element, const std::string& action) {
+    if (!element) return kAXErrorIllegalArgument;
+    CFOwner<CFStringRef> name = mac::makeString(action);
+    if (!name) return kAXErrorIllegalArgument;
+    return result(AXUIElementPerformAction(elementRef(element), name.get()));
+}
+
+AXError axSetAttributeValue(const Element& element, const std::string& attribute, const Value& value) {
+    if (!element) return kAXErrorIllegalArgument;
+    CFOwner<CFStringRef> name = mac::makeString(attribute);
+    CFOwner<CFTypeRef> converted = mac::toCF(value);
+    // A value with no platform form is never sent.
+    if (!name || !converted) return kAXErrorIllegalArgument;
+    return result(AXUIElementSetAttributeValue(elementRef(element), name.get(), converted.get()));
+}
+
+bool axIsProcessTrusted() { return AXIsProcessTrusted() != 0; }
+
+bool axIsProcessTrustedWithPrompt() {
+    const void* keys[] = {kAXTrustedCheckOptionPrompt};
+    const void* values[] = {kCFBooleanTrue};
+    CFOwner<CFDictionaryRef> options(CFDictionaryCreate(kCFAllocatorDefault, keys, values, 1,
+                                                        &kCFTypeDictionaryKeyCallBacks,
+                                                        &kCFTypeDictionaryValueCallBacks));
+    return AXIsProcessTrustedWithOptions(options.get()) != 0;
+}
+
+bool isSecureEventInputEnabled() { return IsSecureEventInputEnabled() != 0; }
+
+}  // namespace platform
