@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,7 +29,8 @@ struct Child {
 
 Child start(const char* path) {
     int to[2], from[2];
-    if (pipe(to) != 0 || pipe(from) != 0) std::exit(1);
+    // Close-on-exec, so a second child does not hold the first one's pipes open.
+    if (pipe2(to, O_CLOEXEC) != 0 || pipe2(from, O_CLOEXEC) != 0) std::exit(1);
     pid_t pid = fork();
     if (pid == 0) {
         dup2(to[0], 0);
