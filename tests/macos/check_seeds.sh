@@ -2,7 +2,7 @@
 # Proves that the macOS backend check still has teeth: every seed file holds
 # one known fault and names the pass that must reject it and the diagnostic
 # it must print ("// expect PASS: TEXT"); "// clean PASS" lines name passes
-# the seeded file must get through, so that the fault is the only thing wrong.
+# that file must get through, so that the fault is the only thing wrong.
 # usage: check_seeds.sh CLANGXX
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
