@@ -1,5 +1,5 @@
 // Linux backend, desktop half: not connected to a display yet. Every query
-// answers its empty or false form and events are dropped.
+// answers its empty or false form.
 #include "platform/platform.h"
 
 namespace platform {
@@ -14,20 +14,6 @@ std::uint32_t cgMainDisplayID() { return 0; }
 Rect cgDisplayBounds(std::uint32_t) { return {}; }
 bool cgPreflightScreenCaptureAccess() { return false; }
 bool cgRequestScreenCaptureAccess() { return false; }
-
-EventSource cgEventSourceCreate(std::int32_t) { return {}; }
-Event cgEventCreateMouseEvent(const EventSource&, std::uint32_t, Point, std::uint32_t) { return {}; }
-Event cgEventCreateKeyboardEvent(const EventSource&, std::uint16_t, bool) { return {}; }
-Event cgEventCreateScrollWheelEvent2(const EventSource&, std::uint32_t, std::uint32_t, std::int32_t,
-                                     std::int32_t, std::int32_t) {
-    return {};
-}
-void cgEventKeyboardSetUnicodeString(const Event&, std::u16string_view) {}
-void cgEventSetFlags(const Event&, std::uint64_t) {}
-void cgEventSetIntegerValueField(const Event&, std::uint32_t, std::int64_t) {}
-void cgEventSetLocation(const Event&, Point) {}
-void cgEventPost(std::uint32_t, const Event&) {}
-void cgEventPostToPid(std::int32_t, const Event&) {}
 
 std::vector<App> runningApplications() { return {}; }
 App frontmostApplication() { return {}; }

@@ -1,0 +1,112 @@
+#include "platform/x11/x_display.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include <cstdlib>
+#include <string_view>
+#include <unordered_map>
+
+namespace platform::x11 {
+namespace {
+
+Display* connection = nullptr;
+bool opened = false;  // an attempt was made (successful or not)
+bool lost = false;
+
+unsigned long errorCount = 0;
+
+int onError(Display*, XErrorEvent*) {
+    ++errorCount;
+    return 0;  // never print, never exit
+}
+
+// The server went away. Xlib exits the process when this handler returns
+// unless an exit handler is installed; ours returns too, which leaves the
+// display marked dead so later requests on it do nothing.
+int onIOError(Display*) {
+    lost = true;
+    return 0;
+}
+void onIOErrorExit(Display*, void*) { lost = true; }
+
+std::unordered_map<std::string, Atom>& atoms() {
+    static std::unordered_map<std::string, Atom> cache;
+    return cache;
+}
+
+}  // namespace
+
+Display* display() {
+    if (lost) return nullptr;
+    if (!opened) {
+        opened = true;
+        XSetErrorHandler(onError);
+        XSetIOErrorHandler(onIOError);
+        const char* name = std::getenv("DISPLAY");
+        if (name && *name) connection = XOpenDisplay(name);
+        if (connection) XSetIOErrorExitHandler(connection, onIOErrorExit, nullptr);
+    }
+    return lost ? nullptr : connection;
+}
+
+bool connectionLost() { return lost; }
+
+Atom atom(const char* name) {
+    Display* d = display();
+    if (!d) return None;
+    auto& cache = atoms();
+    auto it = cache.find(name);
+    if (it != cache.end()) return it->second;
+    Atom a = XInternAtom(d, name, False);
+    if (lost) return None;
+    cache.emplace(name, a);
+    return a;
+}
+
+ErrorTrap::ErrorTrap() : previous_(errorCount) {}
+
+bool ErrorTrap::failed() {
+    if (Display* d = display()) XSync(d, False);
+    return errorCount != previous_ || lost;
+}
+
+std::vector<std::uint32_t> property32(Window window, Atom property, Atom type) {
+    std::vector<std::uint32_t> items;
+    Display* d = display();
+    if (!d || window == None || property == None) return items;
+    ErrorTrap trap;
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(d, window, property, 0, 1 << 16, False, type, &actualType, &format,
+                           &count, &after, &data) == Success &&
+        data && format == 32) {
+        auto* longs = reinterpret_cast<unsigned long*>(data);
+        items.reserve(count);
+        for (unsigned long i = 0; i < count; ++i)
+            items.push_back(static_cast<std::uint32_t>(longs[i] & 0xffffffffUL));
+    }
+    if (data) XFree(data);
+    return items;
+}
+
+std::optional<std::string> propertyText(Window window, Atom property) {
+    Display* d = display();
+    if (!d || window == None || property == None) return std::nullopt;
+    ErrorTrap trap;
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::optional<std::string> text;
+    if (XGetWindowProperty(d, window, property, 0, 1 << 16, False, AnyPropertyType, &actualType,
+                           &format, &count, &after, &data) == Success &&
+        data && format == 8 && actualType != None)
+        text.emplace(reinterpret_cast<const char*>(data), count);
+    if (data) XFree(data);
+    return text;
+}
+
+}  // namespace platform::x11

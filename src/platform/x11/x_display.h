@@ -1,0 +1,61 @@
+// The Linux backend's connection to the X server and what every desktop part
+// of it shares: atoms, property readers, a silent error trap, and the
+// reference-counted objects behind event, application and source handles.
+// Internal to the Linux backend; used on the main thread only.
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform::x11 {
+
+// The connection, opened on first use from DISPLAY. Null when there is no
+// display, when it cannot be opened, or once the server has gone away; every
+// caller then answers its empty or false form.
+Display* display();
+// True once the connection was lost after it had been open.
+bool connectionLost();
+
+// An interned atom (cached after the first lookup); None without a display.
+Atom atom(const char* name);
+
+// Protocol errors are never printed and never end the process; a trap tells
+// whether any arrived since it was made. `failed()` syncs with the server
+// first, so it sees every error of the requests made so far.
+class ErrorTrap {
+public:
+    ErrorTrap();
+    ErrorTrap(const ErrorTrap&) = delete;
+    ErrorTrap& operator=(const ErrorTrap&) = delete;
+    bool failed();
+
+private:
+    unsigned long previous_;
+};
+
+// A 32-bit property's items (CARDINAL, WINDOW, ATOM...), each masked to 32
+// bits: Xlib hands them over sign-extended in C longs. Empty when absent.
+std::vector<std::uint32_t> property32(Window window, Atom property, Atom type);
+// A text property (UTF8_STRING or STRING); nullopt when absent.
+std::optional<std::string> propertyText(Window window, Atom property);
+
+// The objects behind event, application and source handles: one count of
+// references, deleted at zero. Element handles are AT-SPI GObjects instead.
+class Counted {
+public:
+    virtual ~Counted() = default;
+    void retain() noexcept { refs_.fetch_add(1, std::memory_order_relaxed); }
+    void release() noexcept {
+        if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+    }
+
+private:
+    std::atomic<std::uint32_t> refs_{1};
+};
+
+}  // namespace platform::x11
