@@ -116,28 +116,49 @@ class InputTest(DesktopTest):
 
     # ---- the wheel ----
 
+    def settled(self, since, what):
+        """The view's position once scrolling that began after SINCE has stopped."""
+        self.scrolled(since, lambda e: True, what)
+        while True:
+            mark = self.fixture.mark()
+            try:
+                self.fixture.wait_event(lambda e: e["event"] == "scroll", 0.3, "", mark)
+            except AssertionError:
+                break
+        g = self.fixture.geometry()
+        return g["vadjustment"]["value"], g["hadjustment"]["value"]
+
     def check_wheel(self, **target):
         x, y = centre(self.widget("scroller"))
         self.reset_scroll()
-        since = self.fixture.mark()
-        self.ok("scroll", x=x, y=y, dy=3, **target)
-        down = self.scrolled(since, lambda e: e["v"] > 0, "scrolling down (dy=3)")
-        self.assertEqual(down["h"], 0, "a vertical scroll moved the view sideways")
-        since = self.fixture.mark()
-        self.ok("scroll", x=x, y=y, dx=3, **target)
-        right = self.scrolled(since, lambda e: e["h"] > 0, "scrolling right (dx=3)")
-        since = self.fixture.mark()
-        self.ok("scroll", x=x, y=y, dy=-1, **target)
-        self.scrolled(since, lambda e: e["v"] < right["v"], "scrolling up (dy=-1)")
-        since = self.fixture.mark()
-        self.ok("scroll", x=x, y=y, dx=-1, **target)
-        self.scrolled(since, lambda e: e["h"] < right["h"], "scrolling left (dx=-1)")
+        steps = [(3, 0, "down (dy=3)"), (0, 3, "right (dx=3)"), (-1, 0, "up (dy=-1)"), (0, -1, "left (dx=-1)")]
+        v, h = 0, 0
+        moved = {}
+        for dy, dx, what in steps:
+            since = self.fixture.mark()
+            self.ok("scroll", x=x, y=y, dy=dy, dx=dx, **target)
+            nv, nh = self.settled(since, "scrolling " + what)
+            # each moves the view along its own axis only, in its own direction
+            self.assertEqual((nv - v > 0, nv - v < 0, nh - h > 0, nh - h < 0),
+                             (dy > 0, dy < 0, dx > 0, dx < 0),
+                             "scrolling %s moved the view from v=%g h=%g to v=%g h=%g" % (what, v, h, nv, nh))
+            moved[(dy, dx)] = abs(nv - v) + abs(nh - h)
+            v, h = nv, nh
+        # three lines go three times as far as one
+        for three, one in [((3, 0), (-1, 0)), ((0, 3), (0, -1))]:
+            self.assertAlmostEqual(moved[three] / moved[one], 3, delta=0.5,
+                                   msg="a scroll by %s moved %g, by %s %g" % (three, moved[three], one, moved[one]))
 
     def test_scroll_moves_the_view_down_right_up_and_left(self):
         self.check_wheel()
 
-    def test_scroll_to_the_fixture_pid(self):
+    def test_scroll_to_the_fixture_pid_leaves_the_pointer_alone(self):
+        # The pointer is away from the view (and from the window): the events
+        # reach the view all the same, and the pointer stays where it is.
+        self.fixture.command("warp 1200 1000")
+        self.assertEqual(self.fixture.pointer(), (1200, 1000))
         self.check_wheel(pid=self.fixture.pid)
+        self.assertEqual(self.fixture.pointer(), (1200, 1000), "a scroll aimed at a pid moved the pointer")
 
     # ---- keys ----
 
@@ -256,7 +277,9 @@ def first_difference(expected, got):
     for i, (a, b) in enumerate(zip(expected, got)):
         if a != b:
             return "; first difference at %d: %r (U+%04X) became %r (U+%04X)" % (i, a, ord(a), b, ord(b))
-    return ""
+    if len(got) < len(expected):
+        return "; missing from %d on: %r" % (len(got), expected[len(got):])
+    return "; extra from %d on: %r" % (len(expected), got[len(expected):])
 
 
 if __name__ == "__main__":
