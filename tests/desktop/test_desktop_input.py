@@ -152,12 +152,20 @@ class InputTest(DesktopTest):
     def test_scroll_moves_the_view_down_right_up_and_left(self):
         self.check_wheel()
 
-    def test_scroll_to_the_fixture_pid_leaves_the_pointer_alone(self):
-        # The pointer is away from the view (and from the window): the events
-        # reach the view all the same, and the pointer stays where it is.
+    def test_scroll_to_the_fixture_pid(self):
+        # The pointer is away from the window: the events reach the view all the same.
+        self.fixture.command("warp 1200 1000")
+        self.check_wheel(pid=self.fixture.pid)
+
+    def test_scroll_to_a_pid_leaves_the_pointer_where_it_was(self):
+        # Only a system-wide scroll moves the pointer to the point first.
         self.fixture.command("warp 1200 1000")
         self.assertEqual(self.fixture.pointer(), (1200, 1000))
-        self.check_wheel(pid=self.fixture.pid)
+        self.reset_scroll()
+        since = self.fixture.mark()
+        x, y = centre(self.widget("scroller"))
+        self.ok("scroll", x=x, y=y, dy=1, pid=self.fixture.pid)
+        self.settled(since, "scrolling down (dy=1) aimed at the fixture's pid")
         self.assertEqual(self.fixture.pointer(), (1200, 1000), "a scroll aimed at a pid moved the pointer")
 
     # ---- keys ----
