@@ -69,6 +69,21 @@ class WindowsTest(DesktopTest):
         self.assertEqual(self.agent.result("at", x=width - 3, y=height - 3), {})
         self.assertEqual(self.agent.result("at", x=-50, y=-50), {})
 
+    def test_accessibility_frames_match_the_fixture_down_to_its_deepest_label(self):
+        widgets = self.fixture.geometry()["widgets"]
+        elements = self.agent.result("ax_tree", pid=self.fixture.pid, depth=64, max=400)["elements"]
+
+        def element(role, title):
+            found = [e for e in elements if e["role"] == role and e.get("title") == title]
+            self.assertEqual(len(found), 1, "%s %r in the tree: %s" % (role, title, found))
+            return found[0]
+        for role, title, widget in [("AXButton", "Press me", "button"), ("AXCheckBox", "Remember me", "check"),
+                                    ("AXStaticText", "Deepest", "deepest")]:
+            with self.subTest(title=title):
+                self.assertEqual(element(role, title).get("frame"), widgets[widget])
+        # the label sits under the whole nest of boxes
+        self.assertGreater(element("AXStaticText", "Deepest")["id"].count("."), 30)
+
     def test_display_is_the_screen(self):
         width, height = root_size()
         self.assertEqual(self.agent.result("display"), {"x": 0, "y": 0, "w": width, "h": height})
