@@ -257,6 +257,11 @@ class InputTest(DesktopTest):
         self.assertEqual(len(MIXED), 200)
         self.type_runs(MIXED, 10)
 
+    def test_type_an_emoji_split_between_pieces(self):
+        # 15 one-unit characters, then a surrogate pair: the text is sent in
+        # pieces of 16 UTF-16 units, so the pair's halves go in two pieces.
+        self.type_runs("é" * 15 + "😀z", 2)
+
     def test_type_to_the_fixture_pid(self):
         self.type_runs(SHORT, 2, pid=self.fixture.pid)
 
