@@ -2,7 +2,7 @@
 wheel, keys with modifiers and Unicode typing. The fixture reports what
 reached it, so every check is on the receiving side."""
 import desktop_harness
-from desktop_harness import DesktopTest, centre
+from desktop_harness import DesktopTest, centre, wait_for
 
 # Typed texts: characters from many scripts, most of them outside any
 # keyboard map, astral emoji (two UTF-16 units each) included.
@@ -57,6 +57,8 @@ class InputTest(DesktopTest):
             with self.subTest(x=x, y=y):
                 self.assertNotEqual(self.fixture.pointer(), (x, y))
                 self.ok("mouse", x=x, y=y, kind="move")
+                # the answer may come before the server has moved the pointer
+                wait_for(lambda: self.fixture.pointer() == (x, y), EVENT_WAIT)
                 self.assertEqual(self.fixture.pointer(), (x, y))
 
     def test_click_presses_the_button_where_asked(self):
