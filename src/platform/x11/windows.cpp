@@ -64,10 +64,13 @@ Window topLevel(Display* d, Window w) {
 }
 
 // Mapped override-redirect windows (menus, tooltips, drag icons) that are
-// neither a client nor a frame around one, front to back.
+// neither a client, nor a frame around one, nor the window manager's own
+// check window (openbox maps it, 1x1 off screen), front to back.
 std::vector<Window> popups(Display* d, const std::vector<x11::ManagedWindow>& clients) {
     std::vector<Window> found;
     std::unordered_set<Window> managed;
+    for (std::uint32_t check : x11::property32(DefaultRootWindow(d), x11::atom("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW))
+        managed.insert(check);
     for (const auto& c : clients) {
         managed.insert(c.id);
         managed.insert(topLevel(d, c.id));
