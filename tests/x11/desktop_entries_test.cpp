@@ -170,7 +170,7 @@ TEST(DesktopEntries, InstalledApplicationsSeeChangesOnDisk) {
 
     auto names = [] {
         std::vector<std::string> out;
-        for (auto& e : installedApplications()) out.push_back(e.id + "=" + e.name);
+        for (auto& e : installedApplications(std::chrono::milliseconds(0))) out.push_back(e.id + "=" + e.name);
         std::sort(out.begin(), out.end());
         return out;
     };
@@ -181,6 +181,11 @@ TEST(DesktopEntries, InstalledApplicationsSeeChangesOnDisk) {
     EXPECT_EQ(names(), (std::vector<std::string>{"org.example.Live=Live renamed", "sub-added=Added"}));
     fs::remove(path);
     EXPECT_EQ(names(), (std::vector<std::string>{"sub-added=Added"}));
+    // Within the recheck interval the last reading stands.
+    installedApplications(std::chrono::hours(1));
+    data.write("home", "later.desktop", app("Later", "later"));
+    EXPECT_EQ(installedApplications(std::chrono::hours(1)).size(), 1u);
+    EXPECT_EQ(names().size(), 2u);
     ::unsetenv("XDG_DATA_HOME");
     ::unsetenv("XDG_DATA_DIRS");
 }

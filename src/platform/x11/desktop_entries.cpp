@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -95,7 +96,9 @@ std::vector<std::pair<std::string, std::string>> desktopFiles(const std::string&
     for (; !ec && it != end; it.increment(ec)) {
         const fs::path& p = it->path();
         if (p.extension() != kSuffix || !it->is_regular_file(ec)) continue;
-        files.emplace_back(fs::relative(p, dir, ec).string(), p.string());
+        // The iterator's paths all begin with `dir` and a separator.
+        std::string full = p.string();
+        files.emplace_back(full.substr(std::min(full.size(), dir.size() + 1)), full);
     }
     std::sort(files.begin(), files.end());
     return files;
@@ -227,32 +230,38 @@ const DesktopEntry* matchApplication(const std::vector<DesktopEntry>& entries, s
     return nullptr;
 }
 
-const std::vector<DesktopEntry>& installedApplications() {
+const std::vector<DesktopEntry>& installedApplications(std::chrono::milliseconds recheckAfter) {
     // What the directories looked like when they were last read: every
     // directory and file with its modification time and size.
     using Stamp = std::tuple<std::string, std::int64_t, std::int64_t>;
     static std::vector<Stamp> stamps;
     static std::vector<DesktopEntry> entries;
+    static std::vector<std::string> lastDirs;
+    static std::chrono::steady_clock::time_point checked;
     static bool scanned = false;
 
     std::vector<std::string> dirs = applicationDirs();
-    std::vector<Stamp> now;
+    auto time = std::chrono::steady_clock::now();
+    if (scanned && dirs == lastDirs && time - checked < recheckAfter) return entries;
+    checked = time;
+    lastDirs = dirs;
+    std::vector<Stamp> seen;
     for (const std::string& dir : dirs) {
         struct stat st {};
         if (::stat(dir.c_str(), &st) != 0) continue;
-        now.emplace_back(dir, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec, st.st_size);
+        seen.emplace_back(dir, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec, st.st_size);
         std::error_code ec;
         fs::recursive_directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec), end;
         for (; !ec && it != end; it.increment(ec)) {
             if (::stat(it->path().c_str(), &st) != 0) continue;
-            now.emplace_back(it->path().string(), st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec,
-                             st.st_size);
+            seen.emplace_back(it->path().string(), st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec,
+                              st.st_size);
         }
     }
-    std::sort(now.begin(), now.end());
-    if (!scanned || now != stamps) {
+    std::sort(seen.begin(), seen.end());
+    if (!scanned || seen != stamps) {
         entries = scanApplications(dirs);
-        stamps = std::move(now);
+        stamps = std::move(seen);
         scanned = true;
     }
     return entries;

@@ -3,6 +3,7 @@
 // finds what to launch for an identifier. Pure file work, no X.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,7 +63,10 @@ const DesktopEntry* matchApplication(const std::vector<DesktopEntry>& entries, s
                                      std::string_view wmInstance, std::string_view executable);
 
 // scanApplications over applicationDirs(), kept while no file or directory
-// under them changed (checked by modification times on every call).
-const std::vector<DesktopEntry>& installedApplications();
+// under them changed. Checking means a stat of every file, so it is done at
+// most once per `recheckAfter`: one request asks for the same application
+// once per window.
+inline constexpr std::chrono::milliseconds kApplicationsRecheck{250};
+const std::vector<DesktopEntry>& installedApplications(std::chrono::milliseconds recheckAfter = kApplicationsRecheck);
 
 }  // namespace platform::x11

@@ -32,7 +32,7 @@ const AppSnapshot* snapshot(const App& app) { return static_cast<const AppSnapsh
 // process's front window.
 std::vector<App> snapshots(std::int32_t onlyPid) {
     std::vector<App> apps;
-    std::vector<x11::ManagedWindow> windows = x11::managedWindows();
+    std::vector<x11::ManagedWindow> windows = x11::managedWindows(onlyPid);
     Window active = x11::activeWindow();
     for (const auto& w : windows) {
         if (w.pid <= 0 || (onlyPid != 0 && w.pid != onlyPid)) continue;

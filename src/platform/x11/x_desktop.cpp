@@ -65,7 +65,7 @@ const std::string& firstNonEmpty(std::initializer_list<const std::string*> choic
 
 }  // namespace
 
-std::vector<ManagedWindow> managedWindows() {
+std::vector<ManagedWindow> managedWindows(std::int32_t onlyPid) {
     std::vector<ManagedWindow> windows;
     Display* d = display();
     if (!d) return windows;
@@ -75,7 +75,9 @@ std::vector<ManagedWindow> managedWindows() {
     windows.reserve(ids.size());
     for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
         Window w = *it;
-        windows.push_back({w, windowPid(w), hasState(windowStates(w), "_NET_WM_STATE_HIDDEN")});
+        std::int32_t pid = windowPid(w);
+        if (onlyPid == 0 || pid == onlyPid)
+            windows.push_back({w, pid, hasState(windowStates(w), "_NET_WM_STATE_HIDDEN")});
     }
     return windows;
 }

@@ -22,7 +22,8 @@ struct ManagedWindow {
 // The window manager's client windows, front to back
 // (_NET_CLIENT_LIST_STACKING is bottom to top; _NET_CLIENT_LIST when the
 // manager keeps no stacking list). Empty without a display or manager.
-std::vector<ManagedWindow> managedWindows();
+// With a pid, only that process's windows.
+std::vector<ManagedWindow> managedWindows(std::int32_t onlyPid = 0);
 
 // _NET_ACTIVE_WINDOW; None when nothing is active.
 Window activeWindow();
