@@ -67,12 +67,14 @@ Time serverTime(Display* d) {
     attrs.event_mask = PropertyChangeMask;
     Window probe = XCreateWindow(d, root, -1, -1, 1, 1, 0, CopyFromParent, InputOnly, CopyFromParent, CWEventMask,
                                  &attrs);
-    if (!probe) return CurrentTime;
+    if (!probe || x11::connectionLost()) return CurrentTime;
     Atom property = x11::atom("_AGENT_TIME_PROBE");
     XChangeProperty(d, probe, property, XA_STRING, 8, PropModeAppend, nullptr, 0);
+    // Once the sync's reply is in, so is the event sent before it; nothing
+    // here waits on a server that went away.
+    XSync(d, False);
     XEvent event;
-    XWindowEvent(d, probe, PropertyChangeMask, &event);
-    Time time = event.xproperty.time;
+    Time time = XCheckWindowEvent(d, probe, PropertyChangeMask, &event) ? event.xproperty.time : CurrentTime;
     XDestroyWindow(d, probe);
     return time;
 }
