@@ -5,9 +5,7 @@ if(NOT APPLE)
   pkg_check_modules(GTK3 IMPORTED_TARGET gtk+-3.0)
   if(GTK3_FOUND)
     add_executable(desktop_fixture ${PROJECT_SOURCE_DIR}/tests/desktop/fixture/fixture.c)
-    target_link_libraries(desktop_fixture PRIVATE PkgConfig::GTK3)
-    # C, so only the flags of agent_warnings that C accepts.
-    target_compile_options(desktop_fixture PRIVATE -Wall -Wextra -Werror)
+    target_link_libraries(desktop_fixture PRIVATE PkgConfig::GTK3 agent_warnings)
 
     file(GLOB AGENT_OP_DESKTOP_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/desktop/test_desktop_*.py)
     foreach(test ${AGENT_OP_DESKTOP_TESTS})
