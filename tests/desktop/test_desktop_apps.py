@@ -84,6 +84,22 @@ class AppsTest(DesktopTest):
         self.wait_active(other.pid)
         self.assert_active_agrees_with_the_desktop()
 
+    def test_a_minimised_app_is_hidden_and_activate_restores_it(self):
+        other = self.start_fixture("--title", "Second Fixture", "--position", "700,100")
+        other.command("iconify")
+        other.wait_event(lambda e: e["event"] == "state" and e["iconified"], 5, "the fixture minimised")
+        self.assertTrue(wait_for(lambda: self.app_of(other.pid)["hidden"] is True, 5),
+                        "a minimised app is not hidden: %s" % self.app_of(other.pid))
+        self.assertEqual(self.windows_of(other.pid), [], "a minimised window is not on screen")
+        self.assertIs(self.app_of(self.fixture.pid)["hidden"], False)
+        since = other.mark()
+        self.assertEqual(self.agent.result("activate", pid=other.pid), {"ok": True})
+        other.wait_event(lambda e: e["event"] == "state" and not e["iconified"], 5,
+                         "the minimised fixture restored by activate", since)
+        self.wait_active(other.pid)
+        self.assertIs(self.app_of(other.pid)["hidden"], False)
+        self.assertEqual([w["title"] for w in self.windows_of(other.pid)], ["Second Fixture"])
+
     def test_activate_without_an_app_is_not_running(self):
         gone = subprocess.Popen(["true"])
         gone.wait()
