@@ -64,6 +64,18 @@ class WindowsTest(DesktopTest):
         title_bar = self.agent.result("at", x=x, y=top + 2)
         self.assertEqual(title_bar.get("pid"), self.fixture.pid, title_bar)
 
+    def test_at_finds_a_popup_that_the_window_list_leaves_out(self):
+        since = self.fixture.command("popup 900 700")
+        popup = self.fixture.wait_event(lambda e: e["event"] == "popup", 5, "the popup on screen", since)
+        try:
+            found = self.agent.result("at", x=960, y=740)
+            self.assertEqual((found.get("pid"), found.get("windowId")), (self.fixture.pid, popup["window"]), found)
+            # the list holds layer-0 windows only
+            self.assertEqual([w["title"] for w in self.windows_of(self.fixture.pid)], [self.fixture.info["title"]])
+        finally:
+            self.fixture.command("popdown")
+        self.assertEqual(self.agent.result("at", x=960, y=740), {})
+
     def test_at_a_point_without_windows_is_empty(self):
         width, height = root_size()
         self.assertEqual(self.agent.result("at", x=width - 3, y=height - 3), {})
