@@ -349,22 +349,6 @@ bool levelsReliable(Display* d) {
     return (state.mods & (ShiftMask | LockMask | Mod3Mask | Mod5Mask)) == 0 && state.group == 0;
 }
 
-bool numLockOn(Display* d, const keys::CoreMap& map) {
-    XkbStateRec state{};
-    if (XkbGetState(d, XkbUseCoreKbd, &state) != Success) return false;
-    auto key = keys::findKey(map, XK_Num_Lock, false);
-    if (!key) return false;
-    XModifierKeymap* mods = XGetModifierMapping(d);
-    if (!mods) return false;
-    bool on = false;
-    for (int m = 0; m < 8; ++m)
-        for (int i = 0; i < mods->max_keypermod; ++i)
-            if (mods->modifiermap[m * mods->max_keypermod + i] == key->keycode)
-                on = on || (state.locked_mods & (1u << m));
-    XFreeModifiermap(mods);
-    return on;
-}
-
 // Gives each keycode of `bindings` its keysym at the first group's two
 // levels, or, with `clear`, takes every keysym off them again: one keymap
 // change per run of consecutive keycodes.
@@ -437,11 +421,12 @@ void keyDown(Display* d, const EventObject& e, Window target) {
     key.target = target;
     key.map = readMap(d);
     bool shift = e.flags & kCGEventFlagMaskShift;
-    if (auto stroke = keys::findKey(key.map, sym)) {
+    // A keypad key's second level belongs to Num Lock, not to Shift: its
+    // digits are bound to a spare key like keysyms the mapping lacks.
+    bool keypad = sym >= XK_KP_Space && sym <= XK_KP_Equal;
+    if (auto stroke = keys::findKey(key.map, sym, !keypad)) {
         key.keycode = stroke->keycode;
-        // On the keypad the second level is Num Lock's; Shift undoes it.
-        bool keypad = sym >= XK_KP_Space && sym <= XK_KP_Equal;
-        shift = shift || (keypad ? stroke->shift != numLockOn(d, key.map) : stroke->shift);
+        shift = shift || stroke->shift;
     } else {
         auto spares = keys::spareKeycodes(key.map, modifierKeycodes(d));
         if (spares.empty()) return;
