@@ -119,6 +119,25 @@ TEST(CodePoints, LoneSurrogatesBecomeReplacementCharacters) {
     EXPECT_EQ(codePoints(std::u16string{high, high, low}), U"\uFFFD\U0001F600");
 }
 
+TEST(CodePoints, PairsCutBetweenPiecesAreJoined) {
+    const char16_t high = 0xD83D, low = 0xDE00;
+    PieceJoiner joiner;
+    EXPECT_EQ(joiner.take(std::u16string{u'a', high}), u"a");
+    EXPECT_TRUE(joiner.holding());
+    EXPECT_EQ(joiner.take(std::u16string{low, u'b'}), (std::u16string{high, low, u'b'}));
+    EXPECT_FALSE(joiner.holding());
+    // A piece that is only the high half.
+    EXPECT_EQ(joiner.take(std::u16string{high}), u"");
+    EXPECT_EQ(joiner.take(std::u16string{low}), (std::u16string{high, low}));
+    // A held half whose partner never comes is given back alone, once.
+    joiner.take(std::u16string{u'x', high});
+    EXPECT_EQ(joiner.flush(), std::u16string{high});
+    EXPECT_EQ(joiner.flush(), u"");
+    // A held half followed by something else stays a stray for the decoder.
+    joiner.take(std::u16string{high});
+    EXPECT_EQ(codePoints(joiner.take(u"z")), U"\uFFFDz");
+}
+
 TEST(TextKeysyms, Latin1IsItselfOthersAreUnicodeKeysyms) {
     EXPECT_EQ(textKeysym(U'a'), XK_a);
     EXPECT_EQ(textKeysym(U' '), XK_space);

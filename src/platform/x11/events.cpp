@@ -14,7 +14,8 @@
 // X counterpart and is ignored. Modifiers go down before the key and up after
 // it, in reverse order.
 //
-// Text (a key-down carrying a Unicode string; its key-up does nothing): each
+// Text (a key-down carrying a Unicode string; its key-up does nothing; a
+// surrogate pair cut in two by the pieces is typed whole): each
 // character's keysym is typed with the mapping's key when that key gives it
 // with Shift or nothing, else bound to a spare keycode at every level, so the
 // layout in use (de, fr, ru...) never matters. The spares of one stretch of
@@ -349,7 +350,7 @@ bool levelsReliable(Display* d) {
     return (state.mods & (ShiftMask | LockMask | Mod3Mask | Mod5Mask)) == 0 && state.group == 0;
 }
 
-// Gives each keycode of `bindings` its keysym at the first group's two
+// Gives each keycode of `bindings` its keysyms at the first group's two
 // levels, or, with `clear`, takes every keysym off them again: one keymap
 // change per run of consecutive keycodes.
 void remap(Display* d, const keys::CoreMap& map, const std::vector<keys::Binding>& bindings,
@@ -366,7 +367,7 @@ void remap(Display* d, const keys::CoreMap& map, const std::vector<keys::Binding
                     auto row = static_cast<std::size_t>(b.keycode - first) *
                                static_cast<std::size_t>(map.perKeycode);
                     syms[row] = b.sym;
-                    if (map.perKeycode > 1) syms[row + 1] = b.sym;
+                    if (map.perKeycode > 1) syms[row + 1] = b.shifted ? b.shifted : b.sym;
                 }
         XChangeKeyboardMapping(d, first, map.perKeycode, syms.data(), count);
     }
@@ -431,7 +432,11 @@ void keyDown(Display* d, const EventObject& e, Window target) {
         auto spares = keys::spareKeycodes(key.map, modifierKeycodes(d));
         if (spares.empty()) return;
         key.keycode = spares.front();
-        key.binding.push_back({key.keycode, sym});
+        // A letter keeps its capital on the shifted level, so that Shift
+        // gives the capital as it does on a key of the mapping.
+        KeySym lower = NoSymbol, upper = NoSymbol;
+        XConvertCase(sym, &lower, &upper);
+        key.binding.push_back({key.keycode, sym, static_cast<keys::Keysym>(upper)});
         remap(d, key.map, key.binding, false);
     }
     key.modifiers = modifierKeys(key.map, e.flags, shift);
@@ -522,7 +527,10 @@ bool isPointerEvent(std::uint32_t type) {
     }
 }
 
+void flushPieces(Display* d, Window target);
+
 void pointer(Display* d, const EventObject& e) {
+    flushPieces(d, activeWindow(d));
     RootPoint at = rootPoint(d, e.location);
     switch (e.type) {
     case kCGEventMouseMoved:
@@ -549,11 +557,20 @@ void pointer(Display* d, const EventObject& e) {
     XFlush(d);
 }
 
+keys::PieceJoiner pieces;
+
+// A high surrogate held back for a low one that did not come is typed (as
+// U+FFFD) before whatever came instead.
+void flushPieces(Display* d, Window target) {
+    if (pieces.holding()) typeText(d, pieces.flush(), target);
+}
+
 void keyboard(Display* d, const EventObject& e, Window target) {
     if (!e.text.empty()) {
-        if (e.keyDown) typeText(d, e.text, target);
+        if (e.keyDown) typeText(d, pieces.take(e.text), target);
         return;
     }
+    flushPieces(d, target);
     if (e.keyDown)
         keyDown(d, e, target);
     else

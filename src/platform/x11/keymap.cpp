@@ -77,6 +77,23 @@ std::u32string codePoints(std::u16string_view text) {
     return out;
 }
 
+std::u16string PieceJoiner::take(std::u16string_view piece) {
+    std::u16string text = std::move(held_);
+    held_.clear();
+    text.append(piece);
+    if (!text.empty() && text.back() >= 0xD800 && text.back() <= 0xDBFF) {
+        held_.push_back(text.back());
+        text.pop_back();
+    }
+    return text;
+}
+
+std::u16string PieceJoiner::flush() {
+    std::u16string text = std::move(held_);
+    held_.clear();
+    return text;
+}
+
 Keysym textKeysym(char32_t cp) {
     if (cp == U'\t') return XK_Tab;
     if (cp == U'\r') return XK_Return;

@@ -25,6 +25,21 @@ Keysym virtualKeysym(std::uint16_t code);
 // The code points of UTF-16 text; a surrogate without its partner is U+FFFD.
 std::u32string codePoints(std::u16string_view text);
 
+// Text arrives in pieces cut at a fixed number of UTF-16 units, sometimes
+// between the two halves of a surrogate pair. The joiner holds a piece's
+// trailing high surrogate back and puts it in front of the next piece.
+class PieceJoiner {
+public:
+    // The text to type for `piece`, with what was held back before it.
+    std::u16string take(std::u16string_view piece);
+    // What is held back (empty or one high surrogate), no longer held.
+    std::u16string flush();
+    bool holding() const { return !held_.empty(); }
+
+private:
+    std::u16string held_;
+};
+
 // The keysym that types `cp`: Latin-1 characters are their own keysyms, tab
 // and carriage return are the Tab and Return keys, any other character is
 // 0x01000000 + cp. kNoSymbol for the control characters no key types.
@@ -64,9 +79,12 @@ std::vector<int> spareKeycodes(const CoreMap& map, const std::vector<int>& reser
 // ascending order; duplicates count once.
 std::vector<std::pair<int, int>> keycodeRuns(std::vector<int> keycodes);
 
+// A keysym given to a spare keycode: `sym` at the plain level, `shifted`
+// (kNoSymbol: `sym` again) at the shifted one.
 struct Binding {
     int keycode = 0;
     Keysym sym = kNoSymbol;
+    Keysym shifted = kNoSymbol;
 
     bool operator==(const Binding&) const = default;
 };
