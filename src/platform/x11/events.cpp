@@ -18,9 +18,10 @@
 // surrogate pair cut in two by the pieces is typed whole): each
 // character's keysym is typed with the mapping's key when that key gives it
 // with Shift or nothing, else bound to a spare keycode at every level, so the
-// layout in use (de, fr, ru...) never matters. The spares of one stretch of
-// text are bound in as few keymap changes as their runs of keycodes allow,
-// and kept until the target client has provably read the key events: a
+// layout in use (de, fr, ru...) never matters. Every keymap change makes
+// every X client reload its keymap, so the spares of one stretch of text are
+// bound in one XKB change (core requests, one per run of consecutive
+// keycodes, where XKB fails), and kept until the target client has provably read the key events: a
 // _NET_WM_PING round trip to the window that receives them (a client answers
 // it only after everything queued before it). A window that does not take
 // part in the ping protocol, or does not answer within kPingWaitMs, costs an
@@ -350,15 +351,57 @@ bool levelsReliable(Display* d) {
     return (state.mods & (ShiftMask | LockMask | Mod3Mask | Mod5Mask)) == 0 && state.group == 0;
 }
 
-// Gives each keycode of `bindings` its keysyms at the first group's two
-// levels, or, with `clear`, takes every keysym off them again: one keymap
-// change per run of consecutive keycodes.
-void remap(Display* d, const keys::CoreMap& map, const std::vector<keys::Binding>& bindings,
-           bool clear) {
-    if (bindings.empty() || map.perKeycode <= 0) return;
-    std::vector<int> codes;
-    for (const auto& b : bindings) codes.push_back(b.keycode);
-    for (auto [first, count] : keys::keycodeRuns(codes)) {
+// Gives each keycode of `bindings` its keysyms in the first group (one level
+// when the two are the same, else a letter's two), or, with `clear`, takes
+// them all off again, in one XKB keymap change: the range from the lowest to
+// the highest keycode goes to the server, the keys between them unchanged.
+// False when XKB could not make the change.
+bool remapXkb(Display* d, const std::vector<keys::Binding>& bindings, bool clear) {
+    XkbDescPtr xkb = XkbGetMap(d, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+    if (!xkb) return false;
+    bool ok = xkb->map != nullptr;
+    int lo = xkb->max_key_code, hi = xkb->min_key_code;
+    for (const auto& b : bindings) {
+        if (!ok) break;
+        if (b.keycode < xkb->min_key_code || b.keycode > xkb->max_key_code) {
+            ok = false;
+            break;
+        }
+        lo = std::min(lo, b.keycode);
+        hi = std::max(hi, b.keycode);
+        auto key = static_cast<KeyCode>(b.keycode);
+        keys::Keysym shifted = b.shifted ? b.shifted : b.sym;
+        int width = clear ? 0 : shifted == b.sym ? 1 : 2;
+        KeySym* syms = XkbResizeKeySyms(xkb, key, width);
+        if (!syms) {
+            ok = false;
+            break;
+        }
+        XkbSymMapPtr map = &xkb->map->key_sym_map[key];
+        for (auto& type : map->kt_index) type = width == 2 ? XkbAlphabeticIndex : XkbOneLevelIndex;
+        map->group_info = static_cast<unsigned char>(XkbSetNumGroups(0, clear ? 0 : 1));
+        map->width = static_cast<unsigned char>(std::max(width, 1));
+        if (width >= 1) syms[0] = b.sym;
+        if (width == 2) syms[1] = shifted;
+    }
+    if (ok && !bindings.empty()) {
+        x11::ErrorTrap trap;
+        XkbMapChangesRec changes{};
+        changes.changed = XkbKeySymsMask;
+        changes.first_key_sym = static_cast<KeyCode>(lo);
+        changes.num_key_syms = static_cast<unsigned char>(hi - lo + 1);
+        ok = XkbChangeMap(d, xkb, &changes) && !trap.failed();
+    }
+    XkbFreeKeyboard(xkb, 0, True);
+    return ok;
+}
+
+// The same with core requests, for a server without XKB: one keymap change
+// per run of consecutive keycodes (`runs`, those of `bindings`).
+void remapCore(Display* d, const keys::CoreMap& map, const std::vector<std::pair<int, int>>& runs,
+               const std::vector<keys::Binding>& bindings, bool clear) {
+    if (map.perKeycode <= 0) return;
+    for (auto [first, count] : runs) {
         std::vector<KeySym> syms(static_cast<std::size_t>(count) * static_cast<std::size_t>(map.perKeycode),
                                  NoSymbol);
         if (!clear)
@@ -371,6 +414,17 @@ void remap(Display* d, const keys::CoreMap& map, const std::vector<keys::Binding
                 }
         XChangeKeyboardMapping(d, first, map.perKeycode, syms.data(), count);
     }
+}
+
+void remap(Display* d, const keys::CoreMap& map, const std::vector<keys::Binding>& bindings,
+           bool clear) {
+    std::vector<int> codes;
+    for (const auto& b : bindings) codes.push_back(b.keycode);
+    auto runs = keys::keycodeRuns(codes);
+    if (runs.empty()) return;
+    // One run is one core change already, and needs no copy of the keymap.
+    if (runs.size() > 1 && remapXkb(d, bindings, clear)) return;
+    remapCore(d, map, runs, bindings, clear);
 }
 
 void fakeKey(Display* d, int keycode, bool down) {
