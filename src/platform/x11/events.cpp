@@ -232,7 +232,10 @@ Bool isPingReply(Display*, XEvent* e, XPointer arg) {
            static_cast<Window>(e->xclient.data.l[2]) == want->window;
 }
 
-Bool isRootStructureEvent(Display* d, XEvent* e, XPointer) {
+// What listening to the root's substructure brought in: the root's
+// structure events and the messages clients send to the root (answers to
+// pings, ours that came too late and the window manager's).
+Bool isFromListening(Display* d, XEvent* e, XPointer) {
     switch (e->type) {
     case CreateNotify:
     case DestroyNotify:
@@ -242,6 +245,7 @@ Bool isRootStructureEvent(Display* d, XEvent* e, XPointer) {
     case ConfigureNotify:
     case GravityNotify:
     case CirculateNotify:
+    case ClientMessage:
         return e->xany.window == DefaultRootWindow(d);
     default:
         return False;
@@ -297,7 +301,7 @@ bool ping(Display* d, Window w) {
         XSelectInput(d, root, mask);
         XSync(d, False);
         XEvent dropped;
-        while (XCheckIfEvent(d, &dropped, isRootStructureEvent, nullptr)) {
+        while (XCheckIfEvent(d, &dropped, isFromListening, nullptr)) {
         }
     }
     return answered;
@@ -416,8 +420,16 @@ void remapCore(Display* d, const keys::CoreMap& map, const std::vector<std::pair
     }
 }
 
+// Every keymap change leaves a MappingNotify in this connection's queue; read
+// them, so that the queue does not grow and Xlib's own keysym tables follow.
+void dropMappingNotices(Display* d) {
+    XEvent ev;
+    while (XCheckTypedEvent(d, MappingNotify, &ev)) XRefreshKeyboardMapping(&ev.xmapping);
+}
+
 void remap(Display* d, const keys::CoreMap& map, const std::vector<keys::Binding>& bindings,
            bool clear) {
+    dropMappingNotices(d);
     std::vector<int> codes;
     for (const auto& b : bindings) codes.push_back(b.keycode);
     auto runs = keys::keycodeRuns(codes);
