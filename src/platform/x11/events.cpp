@@ -18,7 +18,8 @@
 // surrogate pair cut in two by the pieces is typed whole): each
 // character's keysym is typed with the mapping's key when that key gives it
 // with Shift or nothing, else bound to a spare keycode at every level, so the
-// layout in use (de, fr, ru...) never matters. Every keymap change makes
+// layout in use (de, fr, ru...) never matters; Caps Lock is off meanwhile.
+// Every keymap change makes
 // every X client reload its keymap, so the spares of one stretch of text are
 // bound in one XKB change (core requests, one per run of consecutive
 // keycodes, where XKB fails), and kept until the target client has provably read the key events: a
@@ -516,10 +517,22 @@ void keyUp(Display* d, const EventObject& e) {
     if (held && held->code == e.keyCode) releaseHeld(d);
 }
 
+// Caps Lock turns every letter the keys give into its capital, on spare keys
+// too; it is unlocked for the time of the typing (the key events carry the
+// state they were made in, so locking it again right after is safe).
+bool unlockCaps(Display* d) {
+    XkbStateRec state{};
+    if (XkbGetState(d, XkbUseCoreKbd, &state) != Success || !(state.locked_mods & LockMask)) return false;
+    XkbLockModifiers(d, XkbUseCoreKbd, LockMask, 0);
+    return true;
+}
+
 void typeText(Display* d, std::u16string_view text, Window target) {
     releaseHeld(d);
     std::vector<keys::Keysym> syms;
     for (char32_t cp : keys::codePoints(text)) syms.push_back(keys::textKeysym(cp));
+    if (syms.empty()) return;
+    bool capsWasLocked = unlockCaps(d);
     keys::CoreMap map = readMap(d);
     auto shiftKey = keys::findKey(map, XK_Shift_L, false);
     auto plan = keys::planTyping(map, syms, keys::spareKeycodes(map, modifierKeycodes(d)),
@@ -539,6 +552,8 @@ void typeText(Display* d, std::u16string_view text, Window target) {
         XFlush(d);
         if (x11::connectionLost()) return;
     }
+    if (capsWasLocked) XkbLockModifiers(d, XkbUseCoreKbd, LockMask, LockMask);
+    XFlush(d);
 }
 
 // ---------------------------------------------------------------------------
