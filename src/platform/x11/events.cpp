@@ -153,6 +153,8 @@ Window topAncestor(Display* d, Window w) {
     return None;
 }
 
+// Whether `w` is `outer` or one of its descendants (a toolkit may give the
+// focus to a child of its top-level window).
 bool inside(Display* d, Window w, Window outer) {
     Window root = rootOf(d);
     x11::ErrorTrap trap;
