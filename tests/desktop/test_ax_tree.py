@@ -48,9 +48,9 @@ class TreeTest(DesktopTest):
         self.assertEqual((frame["x"], frame["y"], frame["w"], frame["h"]),
                          (x - left, y - top, w + left + right, h + top + bottom))
         # The agent's own window list agrees, where the backend lists windows.
-        for w in self.agent.result("windows")["windows"]:
-            if w["pid"] == self.fixture.pid:
-                self.assertEqual(w["bounds"], frame)
+        for window in self.agent.result("windows")["windows"]:
+            if window["pid"] == self.fixture.pid:
+                self.assertEqual(window["bounds"], frame)
         # The controls lie inside the window's client area.
         for e in elements[1:]:
             if "frame" in e and e["frame"]["w"] > 0:

@@ -37,6 +37,20 @@ AXError lost(const Ref& r) {
     return Session::get().unresponsive(r.bus) ? kAXErrorCannotComplete : kAXErrorInvalidUIElement;
 }
 
+// The node an action or a write works on, read `detailed` or basic. The
+// error says why there is none: not one of our handles, no bus, the
+// system-wide element (which takes no actions or writes), or lost.
+AXError targetNode(const Element& element, bool detailed, Ref& ref, Node*& node) {
+    auto r = Session::refOf(element);
+    if (!r) return kAXErrorInvalidUIElement;
+    Session& s = Session::get();
+    if (!s.ok()) return kAXErrorAPIDisabled;
+    if (isSystemWide(*r)) return kAXErrorIllegalArgument;
+    ref = *r;
+    node = detailed ? s.details(ref) : s.basic(ref);
+    return node ? kAXErrorSuccess : lost(ref);
+}
+
 void appendInt(DBusMessageIter& it, dbus_int32_t v) { dbus_message_iter_append_basic(&it, DBUS_TYPE_INT32, &v); }
 
 bool replyBool(const Call& c) {
@@ -214,13 +228,9 @@ AXError axCopyAttributeValue(const Element& element, const std::string& attribut
 }
 
 AXError axCopyActionNames(const Element& element, Value& names) {
-    auto ref = Session::refOf(element);
-    if (!ref) return kAXErrorInvalidUIElement;
-    Session& s = Session::get();
-    if (!s.ok()) return kAXErrorAPIDisabled;
-    if (isSystemWide(*ref)) return kAXErrorIllegalArgument;
-    Node* n = s.details(*ref);
-    if (!n) return lost(*ref);
+    Ref ref;
+    Node* n = nullptr;
+    if (AXError err = targetNode(element, true, ref, n)) return err;
     Array out;
     for (auto& name : atspi::axActionNames(n->actions, n->role)) out.emplace_back(name);
     names = Value(std::move(out));
@@ -303,34 +313,28 @@ AXError axCopyElementAtPosition(const Element& application, float x, float y, El
 }
 
 AXError axPerformAction(const Element& element, const std::string& action) {
-    auto ref = Session::refOf(element);
-    if (!ref) return kAXErrorInvalidUIElement;
+    Ref ref;
+    Node* n = nullptr;
+    if (AXError err = targetNode(element, true, ref, n)) return err;
     Session& s = Session::get();
-    if (!s.ok()) return kAXErrorAPIDisabled;
-    if (isSystemWide(*ref)) return kAXErrorIllegalArgument;
-    Node* n = s.details(*ref);
-    if (!n) return lost(*ref);
     int index = atspi::actionIndex(n->actions, n->role, action);
     if (index < 0) return kAXErrorActionUnsupported;
-    Call c{*ref, atspi::kActionIface, "DoAction", [index](DBusMessageIter& it) { appendInt(it, index); }};
+    Call c{ref, atspi::kActionIface, "DoAction", [index](DBusMessageIter& it) { appendInt(it, index); }};
     if (!s.runOne(c)) return kAXErrorCannotComplete;
     return replyBool(c) ? kAXErrorSuccess : kAXErrorCannotComplete;
 }
 
 AXError axSetAttributeValue(const Element& element, const std::string& attribute, const Value& value) {
-    auto ref = Session::refOf(element);
-    if (!ref) return kAXErrorInvalidUIElement;
+    Ref ref;
+    Node* n = nullptr;
+    if (AXError err = targetNode(element, false, ref, n)) return err;
     Session& s = Session::get();
-    if (!s.ok()) return kAXErrorAPIDisabled;
-    if (isSystemWide(*ref)) return kAXErrorIllegalArgument;
-    Node* n = s.basic(*ref);
-    if (!n) return lost(*ref);
 
     if (attribute == "AXFocused") {
         auto b = value.as<bool>();
         if (!b) return kAXErrorIllegalArgument;
         if (!*b || !(n->ifaces & atspi::ifComponent)) return kAXErrorCannotComplete;
-        Call c{*ref, atspi::kComponentIface, "GrabFocus"};
+        Call c{ref, atspi::kComponentIface, "GrabFocus"};
         if (!s.runOne(c)) return kAXErrorCannotComplete;
         return replyBool(c) ? kAXErrorSuccess : kAXErrorCannotComplete;
     }
@@ -342,7 +346,7 @@ AXError axSetAttributeValue(const Element& element, const std::string& attribute
             if (text->find('\0') != std::string::npos || !dbus_validate_utf8(text->c_str(), nullptr))
                 return kAXErrorIllegalArgument;
             std::string copy = *text;
-            Call c{*ref, atspi::kEditableTextIface, "SetTextContents", [copy](DBusMessageIter& it) {
+            Call c{ref, atspi::kEditableTextIface, "SetTextContents", [copy](DBusMessageIter& it) {
                        const char* p = copy.c_str();
                        dbus_message_iter_append_basic(&it, DBUS_TYPE_STRING, &p);
                    }};
@@ -354,7 +358,7 @@ AXError axSetAttributeValue(const Element& element, const std::string& attribute
         if (!real && !integer) return kAXErrorIllegalArgument;
         if (!(n->ifaces & atspi::ifValue)) return kAXErrorAttributeUnsupported;
         double d = real ? *real : static_cast<double>(*integer);
-        Call c{*ref, DBUS_INTERFACE_PROPERTIES, "Set", [d](DBusMessageIter& it) {
+        Call c{ref, DBUS_INTERFACE_PROPERTIES, "Set", [d](DBusMessageIter& it) {
                    const char* iface = atspi::kValueIface;
                    const char* prop = "CurrentValue";
                    dbus_message_iter_append_basic(&it, DBUS_TYPE_STRING, &iface);
