@@ -53,6 +53,7 @@
 
 #include "platform/platform.h"
 #include "platform/x11/keymap.h"
+#include "platform/x11/x_desktop.h"
 #include "platform/x11/x_display.h"
 
 namespace platform {
@@ -113,27 +114,11 @@ void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)
 
 Window rootOf(Display* d) { return DefaultRootWindow(d); }
 
-std::optional<std::uint32_t> pidOf(Window w) {
-    auto pids = x11::property32(w, x11::atom("_NET_WM_PID"), XA_CARDINAL);
-    if (pids.empty()) return std::nullopt;
-    return pids.front();
-}
-
-Window activeWindow(Display* d) {
-    auto active = x11::property32(rootOf(d), x11::atom("_NET_ACTIVE_WINDOW"), XA_WINDOW);
-    return active.empty() ? None : active.front();
-}
-
-// The managed windows, front first.
-std::vector<Window> stackingFrontFirst(Display* d) {
-    auto list = x11::property32(rootOf(d), x11::atom("_NET_CLIENT_LIST_STACKING"), XA_WINDOW);
-    return {list.rbegin(), list.rend()};
-}
-
-Window frontWindowOf(Display* d, std::int32_t pid) {
-    for (Window w : stackingFrontFirst(d))
-        if (pidOf(w) == static_cast<std::uint32_t>(pid)) return w;
-    return None;
+// The process's front window, or None.
+Window frontWindowOf(std::int32_t pid) {
+    if (pid <= 0) return None;  // no process has a window for these
+    auto windows = x11::managedWindows(pid);
+    return windows.empty() ? None : windows.front().id;
 }
 
 // The child of the root that holds `w` (its frame under a reparenting window
@@ -173,22 +158,21 @@ bool inside(Display* d, Window w, Window outer) {
 // The process owning what is on screen at (x, y): the managed window whose
 // frame is the topmost there, or a window of its own (a popup) that names
 // its process.
-std::optional<std::uint32_t> pidAt(Display* d, int x, int y) {
+std::int32_t pidAt(Display* d, int x, int y) {
     Window root = rootOf(d);
     Window child = None;
     int rx = 0, ry = 0;
     {
         x11::ErrorTrap trap;
-        if (!XTranslateCoordinates(d, root, root, x, y, &rx, &ry, &child) || child == None)
-            return std::nullopt;
+        if (!XTranslateCoordinates(d, root, root, x, y, &rx, &ry, &child) || child == None) return 0;
     }
-    for (Window w : stackingFrontFirst(d))
-        if (w == child || topAncestor(d, w) == child) return pidOf(w);
-    return pidOf(child);
+    for (const auto& w : x11::managedWindows())
+        if (w.id == child || topAncestor(d, w.id) == child) return w.pid;
+    return x11::windowPid(child);
 }
 
 bool holdsFocus(Display* d, Window w) {
-    if (activeWindow(d) != w) return false;
+    if (x11::activeWindow() != w) return false;
     Window focus = None;
     int revert = 0;
     XGetInputFocus(d, &focus, &revert);
@@ -205,7 +189,7 @@ bool activate(Display* d, Window w) {
     ev.xclient.format = 32;
     ev.xclient.data.l[0] = 2;  // from a pager: the request of a user
     ev.xclient.data.l[1] = CurrentTime;
-    ev.xclient.data.l[2] = static_cast<long>(activeWindow(d));
+    ev.xclient.data.l[2] = static_cast<long>(x11::activeWindow());
     XSendEvent(d, rootOf(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
     XFlush(d);
     auto deadline = Clock::now() + std::chrono::milliseconds(kActivateWaitMs);
@@ -613,7 +597,7 @@ bool isPointerEvent(std::uint32_t type) {
 void flushPieces(Display* d, Window target);
 
 void pointer(Display* d, const EventObject& e) {
-    flushPieces(d, activeWindow(d));
+    flushPieces(d, x11::activeWindow());
     RootPoint at = rootPoint(d, e.location);
     switch (e.type) {
     case kCGEventMouseMoved:
@@ -719,7 +703,7 @@ void cgEventPost(std::uint32_t, const Event& event) {
     if (isPointerEvent(e->type))
         pointer(d, *e);
     else if (isKeyEvent(e->type))
-        keyboard(d, *e, activeWindow(d));
+        keyboard(d, *e, x11::activeWindow());
 }
 
 void cgEventPostToPid(std::int32_t pid, const Event& event) {
@@ -728,7 +712,7 @@ void cgEventPostToPid(std::int32_t pid, const Event& event) {
     if (!e || !d) return;
     if (isPointerEvent(e->type)) {
         RootPoint at = rootPoint(d, e->location);
-        if (pidAt(d, at.x, at.y) != static_cast<std::uint32_t>(pid)) return;
+        if (pid <= 0 || pidAt(d, at.x, at.y) != pid) return;
         if (e->type == kCGEventScrollWheel) moveTo(d, at);
         pointer(d, *e);
         return;
@@ -739,7 +723,7 @@ void cgEventPostToPid(std::int32_t pid, const Event& event) {
         keyboard(d, *e, None);
         return;
     }
-    Window w = frontWindowOf(d, pid);
+    Window w = frontWindowOf(pid);
     if (w == None || !activate(d, w)) return;
     keyboard(d, *e, w);
 }
