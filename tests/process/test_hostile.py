@@ -254,7 +254,9 @@ class Storm(unittest.TestCase):
 
     def test_03_pipelined_large_requests_wait_behind_a_slow_one(self):
         a = self.agent
-        a.send(b'{"id":"slow","op":"type","text":"' + b"x" * 1000 + b'"}\n')  # about 0.75 s of typing
+        # Typing 8000 units takes 6 s (500 pieces of 12 ms): long enough for the
+        # reader to take in all of what follows if nothing held it back.
+        a.send(b'{"id":"slow","op":"type","text":"' + b"x" * 8000 + b'"}\n')
         big = b'{"id":"big","op":"nope","pad":"' + b"y" * (10 << 20) + b'"}\n'
         lines = 30 // BULK  # 300 MiB of requests queued behind it
         for _ in range(lines):
