@@ -383,7 +383,7 @@ class Storm(unittest.TestCase):
             ids = ["--help", "-e", "-b", "-a", "a;rm -rf " + tmp, f"$(touch {canary})", f"`touch {canary}`",
                    f"; touch {canary}", f"| touch {canary}", f"&& touch {canary} &&", f"x\ntouch {canary}",
                    f"'; touch {canary}; '", f'"; touch {canary}; "', "../../../../bin/sh", "/bin/sh -c id",
-                   f"-e touch {canary}", "%s%s%n", "a" * 100000]
+                   f"-e touch {canary}", "`id`", "$(id)", "%s%s%n", "a" * 100000]
             lines = [json.dumps({"id": i, "op": "launch", "bundleId": b, "background": bg})
                      for i, b in enumerate(ids) for bg in (True, False)]
             a.send("".join(l + "\n" for l in lines).encode())
