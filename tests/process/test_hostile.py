@@ -292,7 +292,9 @@ class Storm(unittest.TestCase):
                    b'{"id":4,"op":"type","text":"\xed\xa0\x80"}',   # an encoded surrogate
                    # Lone surrogate escapes are not valid JSON text for the library.
                    b'{"id":5,"op":"type","text":"\\ud800"}', b'{"id":"\\udc00","op":"apps"}',
-                   b'{"id":6,"op":"type","text":"\\ud800\\ud800"}', b'{"id":7,"op":"type","text":"x\\udfff"}']
+                   b'{"id":6,"op":"type","text":"\\ud800\\ud800"}', b'{"id":7,"op":"type","text":"x\\udfff"}',
+                   # Two number tokens where the id should be, one of them beyond double range.
+                   b'{"id":9 88888888888888888888888888888888e400,"op":"apps"}']
         for line in dropped:
             a.send(line + b"\n")
         self.assertEqual(a.answers_until_sync(), [])
