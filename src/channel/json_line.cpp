@@ -91,6 +91,13 @@ std::string compact(std::string_view raw) {
     return out;
 }
 
+// The text without the blanks around it.
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
 // A JSON number token, whatever its magnitude.
 bool isNumberToken(std::string_view t) {
     std::size_t i = 0;
@@ -122,9 +129,11 @@ std::optional<Request> parseRequest(std::string_view line) {
     Request r;
     r.id = s.id.empty() ? std::string("null") : compact(s.id);
     auto object = nlohmann::json::parse(line, nullptr, /*allow_exceptions=*/false);
-    if (object.is_discarded() && isNumberToken(r.id)) {
+    if (object.is_discarded() && isNumberToken(trim(s.id))) {
         // The library refuses numbers beyond the range of a double (1e400). The
         // id is only echoed as text, so such an id does not make the line bad.
+        // The raw value must be one token: blanks inside it ("9 8") are a
+        // syntax error that compacting the id text would hide.
         std::size_t at = static_cast<std::size_t>(s.id.data() - line.data());
         std::string copy;
         copy.reserve(line.size());

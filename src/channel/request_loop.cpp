@@ -1,9 +1,11 @@
 #include "channel/request_loop.h"
 
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -19,11 +21,50 @@
 namespace channel {
 namespace {
 
+// Requests read but not yet answered hold their parsed objects, which take
+// several times the bytes of their text. The reader does not run further ahead
+// of the main thread than this much request text (a single request of any
+// size still passes), so a controller that pipelines large requests behind a
+// slow one cannot grow the agent without bound.
+constexpr std::size_t kMaxPendingBytes = 2 * kMaxLineBytes;
+
+std::mutex pendingMutex;
+std::condition_variable pendingDrained;
+std::size_t pendingBytes = 0;
+
+// Waits until `cost` more bytes of request text may be pending, then counts them.
+void reserve(std::size_t cost) {
+    std::unique_lock lock(pendingMutex);
+    pendingDrained.wait(lock, [&] { return pendingBytes == 0 || pendingBytes + cost <= kMaxPendingBytes; });
+    pendingBytes += cost;
+}
+
+void release(std::size_t cost) {
+    {
+        std::lock_guard lock(pendingMutex);
+        pendingBytes -= cost;
+    }
+    pendingDrained.notify_one();
+}
+
+// Gives the bytes back however the request ends.
+struct Pending {
+    std::size_t cost;
+    ~Pending() { release(cost); }
+};
+
 void accept(std::string_view line) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    reserve(line.size());
     auto request = parseRequest(line);
-    if (!request) return;
-    platform::submit([r = std::move(*request)] { respond(r.id, r.object); });
+    if (!request) {
+        release(line.size());
+        return;
+    }
+    platform::submit([r = std::move(*request), cost = line.size()] {
+        Pending pending{cost};
+        respond(r.id, r.object);
+    });
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "dispatch/arguments.h"
 
+#include <optional>
+#include <string>
+
 #include <gtest/gtest.h>
 
 #include "channel/failure.h"
@@ -57,6 +60,56 @@ TEST(IntegerRanges, BoundsAreExactAndNonFiniteIsRejected) {
     EXPECT_NE(failureOf([] { dispatch::toUInt16(65536.0, "code"); }), "no failure");
     EXPECT_NE(failureOf([] { dispatch::toUInt16(-1.0, "code"); }), "no failure");
     EXPECT_EQ(dispatch::toInt32(-2147483648.9, "dx"), INT32_MIN);
+}
+
+// JSON number texts at the edges of the integer types, through num() and each
+// conversion as an operation reads them. None: refused as out of range.
+TEST(IntegerRanges, JsonNumbersAtTheEdges) {
+    struct Case {
+        const char* text;
+        std::optional<std::int64_t> i64;
+        std::optional<std::int32_t> i32;
+        std::optional<std::uint16_t> u16;
+    };
+    constexpr std::nullopt_t no = std::nullopt;
+    const Case cases[] = {
+        {"-0", 0, 0, 0},
+        {"-0.0", 0, 0, 0},
+        {"5e-324", 0, 0, 0},  // the smallest subnormal
+        {"-5e-324", 0, 0, 0},
+        {"0.9999999999999999", 0, 0, 0},
+        {"-0.9999999999999999", 0, 0, 0},
+        {"65535.99999", 65535, 65535, 65535},
+        {"2147483647.9999", 2147483647, 2147483647, no},
+        {"-2147483648.9999", -2147483648LL, INT32_MIN, no},
+        {"1e18", 1000000000000000000LL, no, no},
+        {"-1e18", -1000000000000000000LL, no, no},
+        // An integer of the text becomes the nearest double: 2^63 - 1 reads as 2^63.
+        {"9223372036854775807", no, no, no},
+        {"9223372036854775808", no, no, no},
+        {"-9223372036854775808", INT64_MIN, no, no},
+        {"-9223372036854775809", INT64_MIN, no, no},
+        {"18446744073709551615", no, no, no},
+        {"18446744073709551616", no, no, no},
+        {"-18446744073709551616", no, no, no},
+        {"1e308", no, no, no},
+        {"-1e308", no, no, no},
+        {"1.7976931348623157e308", no, no, no},
+    };
+    for (const auto& c : cases) {
+        json v = json::parse(c.text);
+        double d = dispatch::num(&v).value();
+        auto check = [&](auto expected, auto convert) {
+            std::string got = failureOf([&] {
+                auto n = convert(d);
+                if (!expected || n != *expected) throw channel::Failure{"got " + std::to_string(n), "wrong"};
+            });
+            EXPECT_EQ(got, expected ? "no failure" : "Number out of range for \"n\"/bad_args") << c.text;
+        };
+        check(c.i64, [](double x) { return dispatch::toInt64(x, "n"); });
+        check(c.i32, [](double x) { return dispatch::toInt32(x, "n"); });
+        check(c.u16, [](double x) { return dispatch::toUInt16(x, "n"); });
+    }
 }
 
 TEST(Point, TopLevelOrNamedObject) {

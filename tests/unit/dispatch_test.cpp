@@ -62,4 +62,15 @@ TEST(Parse, GuardsDepthNulAndShape) {
     EXPECT_TRUE(channel::parseRequest("{\"a\":\"[[[[\"}"));
 }
 
+TEST(Parse, AnIdBeyondDoubleRangeIsKeptButNotABrokenOne) {
+    auto request = channel::parseRequest(R"({"op":"nope","id": -1E400 ,"x":1})");
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->id, "-1E400");
+    EXPECT_EQ(request->object.value("x", 0), 1);
+    // Two tokens where the id should be: not JSON, whatever the blanks hide.
+    for (const char* line : {R"({"id":9 88888888888888888888})", R"({"id":1 2,"op":"nope"})",
+                             "{\"id\":1e400\t5}", R"({"id":1e400,"op":"nope","x":tru})", R"({"id":1e400 ])"})
+        EXPECT_FALSE(channel::parseRequest(line)) << line;
+}
+
 }  // namespace
