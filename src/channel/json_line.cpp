@@ -120,6 +120,63 @@ bool isNumberToken(std::string_view t) {
     return i == t.size();
 }
 
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The code unit of a "\uXXXX" escape starting at `i`, or -1.
+long escapedUnit(std::string_view s, std::size_t i) {
+    if (i + 6 > s.size() || s[i] != '\\' || s[i + 1] != 'u') return -1;
+    long unit = 0;
+    for (std::size_t k = i + 2; k < i + 6; ++k) {
+        int h = hexValue(s[k]);
+        if (h < 0) return -1;
+        unit = unit * 16 + h;
+    }
+    return unit;
+}
+
+// JSON text may escape a lone UTF-16 surrogate ("\ud800"), which has no
+// UTF-8 form, and some encoders write such escapes for broken strings. The
+// library refuses the whole line for it; the agent reads each lone surrogate
+// escape as U+FFFD instead, so the request is still answered. The
+// replacement has the escape's length, so offsets into the line stay valid.
+// Returns false when the line has no lone surrogate escape.
+bool replaceLoneSurrogates(std::string_view s, std::string& out) {
+    if (s.find("\\u") == std::string_view::npos) return false;
+    bool changed = false;
+    for (std::size_t i = 0; i < s.size();) {
+        if (s[i] != '\\') {
+            ++i;
+            continue;
+        }
+        long unit = escapedUnit(s, i);
+        if (unit < 0) {
+            i += 2;  // another escape: its second character is never a backslash that counts
+            continue;
+        }
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            long next = escapedUnit(s, i + 6);
+            if (next >= 0xDC00 && next <= 0xDFFF) {
+                i += 12;
+                continue;
+            }
+        } else if (unit < 0xDC00 || unit > 0xDFFF) {
+            i += 6;
+            continue;
+        }
+        if (!changed) out.assign(s);
+        changed = true;
+        out.replace(i, 6, "\\ufffd");
+        i += 6;
+    }
+    return changed;
+}
+
 }  // namespace
 
 std::optional<Request> parseRequest(std::string_view line) {
@@ -128,13 +185,16 @@ std::optional<Request> parseRequest(std::string_view line) {
     if (!s.acceptable) return std::nullopt;
     Request r;
     r.id = s.id.empty() ? std::string("null") : compact(s.id);
+    const char* original = line.data();
+    std::string repaired;
+    if (replaceLoneSurrogates(line, repaired)) line = repaired;
     auto object = nlohmann::json::parse(line, nullptr, /*allow_exceptions=*/false);
     if (object.is_discarded() && isNumberToken(trim(s.id))) {
         // The library refuses numbers beyond the range of a double (1e400). The
         // id is only echoed as text, so such an id does not make the line bad.
         // The raw value must be one token: blanks inside it ("9 8") are a
         // syntax error that compacting the id text would hide.
-        std::size_t at = static_cast<std::size_t>(s.id.data() - line.data());
+        std::size_t at = static_cast<std::size_t>(s.id.data() - original);
         std::string copy;
         copy.reserve(line.size());
         copy.append(line.substr(0, at)).append("0").append(line.substr(at + s.id.size()));

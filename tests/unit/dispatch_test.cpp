@@ -73,4 +73,25 @@ TEST(Parse, AnIdBeyondDoubleRangeIsKeptButNotABrokenOne) {
         EXPECT_FALSE(channel::parseRequest(line)) << line;
 }
 
+TEST(Parse, LoneSurrogateEscapesReadAsReplacementCharacters) {
+    auto text = [](const std::string& line) {
+        auto request = channel::parseRequest(line);
+        return request ? request->object.value("t", std::string("?")) : std::string("dropped");
+    };
+    EXPECT_EQ(text(R"({"t":"a\ud800b"})"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(text(R"({"t":"\udc00"})"), "\xEF\xBF\xBD");
+    EXPECT_EQ(text(R"({"t":"\uD800\uD800\uDC00"})"), "\xEF\xBF\xBD\xF0\x90\x80\x80");  // lone, then a pair
+    EXPECT_EQ(text(R"({"t":"\ud83d\ude00"})"), "\xF0\x9F\x98\x80");                    // a pair stays whole
+    EXPECT_EQ(text(R"({"t":"x\\ud800"})"), "x\\ud800");  // an escaped backslash, not an escape
+    EXPECT_EQ(text(R"({"t":"\ud800)"), "dropped");        // still broken JSON
+    // The id is echoed as sent, and an overflowing id after a repair still works.
+    auto request = channel::parseRequest(R"({"t":"\udfff","id":1e400})");
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->id, "1e400");
+    EXPECT_EQ(request->object.value("t", std::string()), "\xEF\xBF\xBD");
+    request = channel::parseRequest(R"({"id":"\ud800","op":"nope"})");
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->id, R"("\ud800")");
+}
+
 }  // namespace
