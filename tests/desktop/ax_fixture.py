@@ -1,7 +1,8 @@
 """GTK3 window for the accessibility desktop tests.
 
-Usage: ax_fixture.py STATE_DIR
-Writes the password field's text to STATE_DIR/password whenever it changes
+Usage: ax_fixture.py STATE_DIR [ROWS]
+ROWS (16) is the number of rows of twelve labels at the bottom, for trees of
+any size. Writes the password field's text to STATE_DIR/password whenever it changes
 (the accessibility bus only ever shows bullets), and STATE_DIR/ready once the
 window is on screen."""
 import os
@@ -14,6 +15,7 @@ from gi.repository import GLib, Gtk  # noqa: E402
 
 PASSWORD = "hunter2-Zq9"
 state = sys.argv[1]
+rows = int(sys.argv[2]) if len(sys.argv) > 2 else 16
 
 
 def write(name, text):
@@ -73,9 +75,9 @@ for level in range(12):
     outer.add(inner)
     outer = inner
 
-# Enough cells for a tree of a few hundred elements.
+# Enough cells for a tree of a few hundred elements (by default).
 grid = Gtk.Grid()
-for row in range(16):
+for row in range(rows):
     for col in range(12):
         grid.attach(Gtk.Label(label="r%dc%d" % (row, col)), col, row, 1, 1)
 column.add(grid)

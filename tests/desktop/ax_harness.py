@@ -41,7 +41,7 @@ class Desktop:
         self.env.update(LC_ALL="C", XDG_RUNTIME_DIR=self.dir, HOME=self.dir)
         # Xvfb picks a free display itself and names it on the pipe.
         rfd, wfd = os.pipe()
-        self.spawn(["Xvfb", "-displayfd", str(wfd), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+        self.xserver = self.spawn(["Xvfb", "-displayfd", str(wfd), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
                    pass_fds=(wfd,))
         os.close(wfd)
         with os.fdopen(rfd) as pipe:
@@ -82,6 +82,21 @@ class Desktop:
                            env=self.env, capture_output=True, text=True)
         return "boolean true" in r.stdout
 
+    def accessibility_pids(self):
+        """{"bus": pid, "registry": pid} of the accessibility bus daemon and
+        registry, as the accessibility bus itself reports them; None for one
+        that is not running (the registry starts on first use)."""
+        r = subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
+                            "org.a11y.Bus.GetAddress"], env=self.env, capture_output=True, text=True)
+        address = r.stdout.split('"')[1]
+        pids = {}
+        for key, name in (("bus", "org.freedesktop.DBus"), ("registry", "org.a11y.atspi.Registry")):
+            r = subprocess.run(["dbus-send", "--bus=" + address, "--print-reply", "--dest=org.freedesktop.DBus",
+                                "/org/freedesktop/DBus", "org.freedesktop.DBus.GetConnectionUnixProcessID",
+                                "string:" + name], env=self.env, capture_output=True, text=True)
+            pids[key] = int(r.stdout.split()[-1]) if "uint32" in r.stdout else None
+        return pids
+
     def spawn(self, argv, **kw):
         kw.setdefault("stdout", subprocess.DEVNULL)
         kw.setdefault("stderr", subprocess.DEVNULL)
@@ -108,9 +123,9 @@ class Desktop:
 
 
 class Fixture:
-    def __init__(self, desktop):
+    def __init__(self, desktop, rows=16):
         self.state = tempfile.mkdtemp(dir=desktop.dir)
-        self.proc = desktop.spawn([PYTHON, os.path.join(HERE, "ax_fixture.py"), self.state])
+        self.proc = desktop.spawn([PYTHON, os.path.join(HERE, "ax_fixture.py"), self.state, str(rows)])
         self.pid = self.proc.pid
         if not wait_for(lambda: os.path.exists(os.path.join(self.state, "ready")), 20):
             raise RuntimeError("fixture did not show its window")
@@ -126,6 +141,7 @@ class Agent:
                                      stderr=subprocess.PIPE)
         self.next_id = 0
         self.buffer = b""
+        self.last_line = b""  # the last answer as it was written
 
     def request(self, op, timeout=15, **args):
         self.next_id += 1
@@ -142,6 +158,7 @@ class Agent:
                 raise EOFError("agent ended")
             self.buffer += chunk
         raw, self.buffer = self.buffer.split(b"\n", 1)
+        self.last_line = raw
         answer = json.loads(raw)
         assert answer["id"] == self.next_id, answer
         return answer
