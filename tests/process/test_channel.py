@@ -124,6 +124,22 @@ class ClosedOutput(unittest.TestCase):
         self.assertEqual(p.wait(timeout=30), 0)
         self.assertEqual(p.stderr.read(), b"")
 
+    def test_output_closed_by_the_reader_while_answers_are_queued(self):
+        p = subprocess.Popen([AGENT], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE)
+        n = 50000  # about 3 MB of answers: the agent blocks writing, the rest wait
+        p.stdin.write(b"".join(b'{"id":%d,"op":"n"}\n' % i for i in range(n)))
+        p.stdin.flush()
+        self.assertEqual(p.stdout.readline(), unknown("0") + b"\n")
+        p.stdout.close()  # the blocked write and every later one fail with EPIPE
+        time.sleep(0.2)
+        self.assertIsNone(p.poll(), "agent must keep running")
+        p.stdin.write(b'{"id":%d,"op":"n"}\n' % n)
+        p.stdin.close()
+        self.assertEqual(p.wait(timeout=30), 0)
+        self.assertEqual(p.stderr.read(), b"")
+        p.stderr.close()
+
     def test_input_closed_mid_line_answers_the_partial_line_if_it_parses(self):
         lines, _, rc = run(b'{"id":1}\n{"id":2,"op"')
         self.assertEqual((lines, rc), ([unknown("1")], 0))
