@@ -25,6 +25,30 @@ class FrozenTest(DesktopTest):
         # Once it runs again it is read in full again.
         self.assertGreater(len(self.tree()), 10)
 
+    def test_input_to_a_frozen_application_answers_within_five_seconds(self):
+        # Typing first asks the application what has focus (one bounded wait);
+        # events sent to it are not waited for.
+        os.kill(self.fixture.pid, signal.SIGSTOP)
+        try:
+            for op, args in (("type", {"pid": self.fixture.pid, "text": "frozen\nstill"}),
+                             ("key", {"pid": self.fixture.pid, "code": 36, "mods": ["shift"]}),
+                             ("scroll", {"pid": self.fixture.pid, "x": 100, "y": 100, "dy": 3}),
+                             ("type", {"text": "everywhere"}),
+                             ("key", {"code": 0})):
+                with self.subTest(op=op, args=args):
+                    start = time.monotonic()
+                    answer = self.agent.request(op, timeout=30, **args)
+                    self.assertLess(time.monotonic() - start, 5, op)
+                    self.assertTrue(answer.get("result") == {"ok": True} or answer.get("code") == "secure_field",
+                                    answer)
+            # Waits do not pile up across requests.
+            start = time.monotonic()
+            self.assertEqual(self.agent.result("display").keys(), {"x", "y", "w", "h"})
+            self.assertLess(time.monotonic() - start, 1)
+        finally:
+            os.kill(self.fixture.pid, signal.SIGCONT)
+        self.assertGreater(len(self.tree()), 10)
+
 
 if __name__ == "__main__":
     main(sys.modules[__name__])
