@@ -18,3 +18,13 @@ if(NOT APPLE)
   target_link_libraries(ax_vocabulary_test PRIVATE PkgConfig::ATSPI GTest::gtest GTest::gtest_main agent_warnings)
   gtest_discover_tests(ax_vocabulary_test DISCOVERY_MODE PRE_TEST)
 endif()
+
+if(NOT APPLE)
+  # The shared X connection against a private Xvfb, before and after the
+  # server goes away.
+  add_executable(x_display_test ${PROJECT_SOURCE_DIR}/tests/x11/x_display_test.cpp
+                                ${PROJECT_SOURCE_DIR}/src/platform/x11/x_display.cpp)
+  target_include_directories(x_display_test PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(x_display_test PRIVATE PkgConfig::X11DEPS GTest::gtest GTest::gtest_main agent_warnings)
+  gtest_discover_tests(x_display_test DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 60 LABELS desktop)
+endif()
