@@ -1,0 +1,70 @@
+"""The X server going away while the agent runs: every answer keeps its shape
+and its time bound, what needs the display is empty or false, and the agent
+exits with status 0 at the end of its input."""
+import os
+import signal
+import sys
+import time
+
+from ax_harness import DesktopTest, main
+
+REQUESTS = [
+    ("windows", {}), ("display", {}), ("permissions", {}), ("apps", {}), ("frontmost", {}),
+    ("at", {"x": 100, "y": 100}), ("focus_info", {}),
+    ("mouse", {"x": 100, "y": 100, "kind": "move"}), ("mouse", {"x": 100, "y": 100}),
+    ("drag", {"from": {"x": 10, "y": 10}, "to": {"x": 50, "y": 50}}),
+    ("scroll", {"x": 100, "y": 100, "dy": 2}), ("key", {"code": 0, "mods": ["shift"]}),
+    ("type", {"text": "abc\n"}), ("request_permission", {"kind": "screen"}),
+]
+
+
+class XGoneTest(DesktopTest):
+    def sweep(self, extra=()):
+        answers = {}
+        for op, args in REQUESTS + list(extra):
+            start = time.monotonic()
+            answer = self.agent.request(op, timeout=30, **args)
+            self.assertLess(time.monotonic() - start, 5, (op, args))
+            self.assertTrue("result" in answer or isinstance(answer.get("code"), str), answer)
+            answers.setdefault(op, []).append(answer)
+        return answers
+
+    def test_server_killed(self):
+        # Everything that may use the display does so once first.
+        before = self.sweep([("ax_tree", {"pid": self.fixture.pid})])
+        self.assertGreater(len(before["ax_tree"][0]["result"]["elements"]), 10)
+        os.kill(self.desktop.xserver.pid, signal.SIGKILL)
+        self.desktop.xserver.wait()
+        # The toolkit ends with its display.
+        try:
+            self.fixture.proc.wait(timeout=10)
+        except Exception:
+            self.fixture.proc.kill()
+            self.fixture.proc.wait()
+        for _ in range(3):
+            after = self.sweep([("ax_tree", {"pid": self.fixture.pid}),
+                                ("activate", {"pid": self.fixture.pid})])
+            self.assertEqual(after["windows"][0]["result"], {"windows": []})
+            self.assertEqual(after["at"][0]["result"], {})
+            self.assertEqual(after["apps"][0]["result"], {"apps": []})
+            self.assertEqual(after["frontmost"][0]["result"], {})
+            display = after["display"][0]["result"]
+            self.assertEqual(display.keys(), {"x", "y", "w", "h"})
+            self.assertEqual((display["w"], display["h"]), (0, 0))
+            self.assertFalse(after["permissions"][0]["result"]["screen"])
+            self.assertIsInstance(after["permissions"][0]["result"]["accessibility"], bool)
+            for op in ("mouse", "drag", "scroll", "key", "type"):
+                for a in after[op]:
+                    self.assertEqual(a["result"], {"ok": True}, op)
+            self.assertEqual(after["ax_tree"][0]["result"], {"elements": [], "truncated": False})
+            self.assertEqual(after["activate"][0].get("code"), "not_running")
+        # A burst of requests is not slowed by the dead connection.
+        start = time.monotonic()
+        for _ in range(100):
+            for op in ("windows", "display", "at"):
+                self.agent.request(op, x=1, y=1)
+        self.assertLess(time.monotonic() - start, 10)
+
+
+if __name__ == "__main__":
+    main(sys.modules[__name__])
