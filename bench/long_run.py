@@ -4,7 +4,11 @@ reads, hit tests, unknown operations, bad arguments, malformed lines), kept
 a few dozen deep in the agent's input. Prints the agent's resident memory
 after a warm-up, at checkpoints and at the end, and the ratio end/start.
 
-Usage: /usr/bin/python3 long_run.py AGENT [--requests N] [--valgrind LOG]
+Usage: /usr/bin/python3 long_run.py AGENT [--requests N] [--apps N] [--valgrind LOG]
+
+With --apps N, N more applications then come and go one after the other
+(each read a few times, then killed), and the growth of resident memory per
+application is printed.
 
 With --valgrind the agent runs under valgrind's leak checker (its report
 goes to LOG) and the leak summary is printed at the end; resident memory is
@@ -134,11 +138,37 @@ def watch(run):
             return
 
 
+def churn(desktop, agent, count):
+    """Applications that come, are read, and go; resident memory per application."""
+    def ask(line):
+        agent.stdin.write(json.dumps(line).encode() + b"\n")
+        agent.stdin.flush()
+        if not agent.stdout.readline():
+            raise RuntimeError("agent ended")
+
+    before = None
+    for i in range(count):
+        app = Fixture(desktop)
+        for _ in range(3):
+            ask({"op": "ax_tree", "pid": app.pid, "depth": 50, "max": 1000})
+            ask({"op": "focus_info", "pid": app.pid})
+        app.proc.kill()
+        app.proc.wait()
+        ask({"op": "ax_tree", "pid": app.pid})
+        if i == 1:
+            before = rss_kib(agent.pid)  # after the first ones, which set things up
+    after = rss_kib(agent.pid)
+    if before is not None and count > 2:
+        print("applications come and gone: %d; VmRSS %d KiB after the second, %d KiB after the last, "
+              "%.1f KiB per application" % (count, before, after, (after - before) / (count - 2)))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("agent")
     parser.add_argument("--requests", type=int, default=100000)
     parser.add_argument("--valgrind", metavar="LOG")
+    parser.add_argument("--apps", type=int, default=0)
     parser.add_argument("--seed", type=int, default=1)
     options = parser.parse_args()
 
@@ -173,10 +203,12 @@ def main():
             samples.append(rss_kib(agent.pid))
             print("%8d %8.1f %10d" % (run.answered, time.monotonic() - start, samples[-1]))
         writer.join()
+        elapsed = time.monotonic() - start
+        if run.failure is None and options.apps > 0:
+            churn(desktop, agent, options.apps)
         agent.stdin.close()
         status = agent.wait(timeout=600)
         agent.stdout.close()
-        elapsed = time.monotonic() - start
         print("answers: %d (%d errors) to %d lines in %.1f s, %.0f requests/s; exit status %d"
               % (run.answered, run.errors, options.requests, elapsed, options.requests / elapsed, status))
         if samples:
