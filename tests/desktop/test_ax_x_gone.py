@@ -33,6 +33,14 @@ class XGoneTest(DesktopTest):
         # Everything that may use the display does so once first.
         before = self.sweep([("ax_tree", {"pid": self.fixture.pid})])
         self.assertGreater(len(before["ax_tree"][0]["result"]["elements"]), 10)
+        if before["display"][0]["result"]["w"] > 0:
+            # A backend that reads the display has its connection open and in use.
+            mine = [w for w in before["windows"][0]["result"]["windows"] if w["pid"] == self.fixture.pid]
+            self.assertEqual(len(mine), 1, before["windows"])
+            b = mine[0]["bounds"]
+            at = self.agent.result("at", x=b["x"] + b["w"] / 2, y=b["y"] + b["h"] / 2)
+            self.assertEqual(at.get("pid"), self.fixture.pid)
+            self.assertTrue(before["permissions"][0]["result"]["screen"])
         os.kill(self.desktop.xserver.pid, signal.SIGKILL)
         self.desktop.xserver.wait()
         # The toolkit ends with its display.
