@@ -1,7 +1,6 @@
 """A private headless desktop (Xvfb, session bus, accessibility bus, openbox),
 the GTK3 accessibility fixture, and the agent over pipes, for the
 accessibility desktop tests. Everything is torn down by the pids it saved."""
-import json
 import os
 import select
 import shutil
@@ -10,6 +9,8 @@ import subprocess
 import tempfile
 import time
 import unittest
+
+from agent_client import Agent  # noqa: F401  (the tests import it from here)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PYTHON = "/usr/bin/python3"  # Debian's, with GTK's introspection bindings
@@ -135,48 +136,6 @@ class Fixture:
             return f.read()
 
 
-class Agent:
-    def __init__(self, path, env):
-        self.proc = subprocess.Popen([path], env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     stderr=subprocess.PIPE)
-        self.next_id = 0
-        self.buffer = b""
-        self.last_line = b""  # the last answer as it was written
-
-    def request(self, op, timeout=15, **args):
-        self.next_id += 1
-        line = dict(args, id=self.next_id, op=op)
-        self.proc.stdin.write((json.dumps(line) + "\n").encode())
-        self.proc.stdin.flush()
-        deadline = time.monotonic() + timeout
-        while b"\n" not in self.buffer:
-            left = deadline - time.monotonic()
-            if left <= 0 or not select.select([self.proc.stdout], [], [], left)[0]:
-                raise TimeoutError("no answer to %s within %s s" % (op, timeout))
-            chunk = os.read(self.proc.stdout.fileno(), 1 << 20)
-            if not chunk:
-                raise EOFError("agent ended")
-            self.buffer += chunk
-        raw, self.buffer = self.buffer.split(b"\n", 1)
-        self.last_line = raw
-        answer = json.loads(raw)
-        assert answer["id"] == self.next_id, answer
-        return answer
-
-    def result(self, op, **args):
-        answer = self.request(op, **args)
-        assert "result" in answer, answer
-        return answer["result"]
-
-    def close(self):
-        self.proc.stdin.close()
-        status = self.proc.wait(timeout=10)
-        err = self.proc.stderr.read()
-        self.proc.stdout.close()
-        self.proc.stderr.close()
-        return status, err
-
-
 class DesktopTest(unittest.TestCase):
     """One desktop, one fixture and one agent for the whole test class."""
 
@@ -188,11 +147,16 @@ class DesktopTest(unittest.TestCase):
             raise unittest.SkipTest("no headless desktop tools installed")
         cls.desktop = Desktop()
         try:
-            cls.fixture = Fixture(cls.desktop)
+            cls.start_applications()
             cls.agent = Agent(cls.agent_path, cls.desktop.env)
         except Exception:
             cls.desktop.close()
             raise
+
+    @classmethod
+    def start_applications(cls):
+        """What the class drives: the GTK fixture, unless a class says otherwise."""
+        cls.fixture = Fixture(cls.desktop)
 
     @classmethod
     def tearDownClass(cls):
@@ -203,6 +167,18 @@ class DesktopTest(unittest.TestCase):
 
     def tree(self, **args):
         return self.agent.result("ax_tree", pid=self.fixture.pid, **args)["elements"]
+
+    def bounded_sweep(self, requests, seconds=5):
+        """Each (op, args) once, each answered well-formed within `seconds`;
+        the answers by op."""
+        answers = {}
+        for op, args in requests:
+            start = time.monotonic()
+            answer = self.agent.request(op, timeout=30, **args)
+            self.assertLess(time.monotonic() - start, seconds, (op, args))
+            self.assertTrue("result" in answer or isinstance(answer.get("code"), str), answer)
+            answers.setdefault(op, []).append(answer)
+        return answers
 
     def find(self, elements, role, title=None):
         for e in elements:

@@ -10,12 +10,13 @@ Usage of a test file: test_desktop_x.py AGENT FIXTURE [unittest arguments]
 import json
 import os
 import re
-import select
 import subprocess
 import sys
 import threading
 import time
 import unittest
+
+import agent_client
 
 AGENT = None
 FIXTURE = None
@@ -203,54 +204,9 @@ class Fixture:
 
 # ---- the agent ----
 
-class Agent:
+class Agent(agent_client.Agent):
     def __init__(self, env=None):
-        self.proc = subprocess.Popen([AGENT], env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     stderr=subprocess.PIPE)
-        self.next_id = 0
-        self.buffer = b""
-
-    def request(self, op, timeout=15, **args):
-        """Sends one request and returns its parsed answer line."""
-        self.next_id += 1
-        line = dict(args, id=self.next_id, op=op)
-        self.proc.stdin.write((json.dumps(line) + "\n").encode())
-        self.proc.stdin.flush()
-        deadline = time.monotonic() + timeout
-        while b"\n" not in self.buffer:
-            left = deadline - time.monotonic()
-            if left <= 0 or not select.select([self.proc.stdout], [], [], left)[0]:
-                raise AssertionError("no answer to %s within %g s" % (json.dumps(line), timeout))
-            chunk = os.read(self.proc.stdout.fileno(), 1 << 20)
-            if not chunk:
-                raise AssertionError("the agent ended (status %s) before answering %s"
-                                     % (self.proc.wait(), json.dumps(line)))
-            self.buffer += chunk
-        raw, self.buffer = self.buffer.split(b"\n", 1)
-        answer = json.loads(raw)
-        if answer.get("id") != self.next_id:
-            raise AssertionError("answer %s to request %s" % (raw, json.dumps(line)))
-        return answer
-
-    def result(self, op, timeout=15, **args):
-        """The "result" of a request that must succeed."""
-        answer = self.request(op, timeout, **args)
-        if "result" not in answer:
-            raise AssertionError("%s %s answered %s" % (op, json.dumps(args), json.dumps(answer)))
-        return answer["result"]
-
-    def close(self):
-        self.proc.stdin.close()
-        try:
-            status = self.proc.wait(timeout=15)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            status = "killed: it did not exit at the end of its input"
-            self.proc.wait()
-        err = self.proc.stderr.read()
-        self.proc.stdout.close()
-        self.proc.stderr.close()
-        return status, err
+        super().__init__(AGENT, env)
 
 
 # ---- the test base ----

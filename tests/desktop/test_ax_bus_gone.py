@@ -25,15 +25,21 @@ class Sweep:
                 ("at", {"x": 100, "y": 60})]
 
     def sweep(self, pid):
-        """Every request once, each within the bound; the answers by op."""
-        answers = {}
-        for op, args in self.requests(pid):
-            start = time.monotonic()
-            answer = self.agent.request(op, timeout=30, **args)
-            self.assertLess(time.monotonic() - start, 5, (op, args))
-            self.assertTrue("result" in answer or isinstance(answer.get("code"), str), answer)
-            answers.setdefault(op, []).append(answer)
-        return answers
+        return self.bounded_sweep(self.requests(pid))
+
+    def large_tree_while(self, delay, kill):
+        """A large fixture's full tree, with `kill` run `delay` seconds into
+        it: the answer keeps its shape and its bound. The fixture is returned."""
+        big = Fixture(self.desktop, rows=100)
+        self.assertGreater(len(self.agent.result("ax_tree", pid=big.pid, depth=2)["elements"]), 0)
+        killer = threading.Timer(delay, kill)
+        start = time.monotonic()
+        killer.start()
+        answer = self.agent.request("ax_tree", timeout=30, pid=big.pid, depth=50, max=100000)
+        killer.join()
+        self.assertLess(time.monotonic() - start, 5)
+        self.assertEqual(set(answer["result"]), {"elements", "truncated"})
+        return big
 
     def assertAccessibilityGone(self, answers):
         for a in answers["ax_tree"]:
@@ -64,24 +70,14 @@ class RegistryGoneTest(Sweep, DesktopTest):
                                 answers[op])
 
     def test_registry_killed_during_a_large_tree(self):
-        big = Fixture(self.desktop, rows=100)
-        self.assertGreater(len(self.agent.result("ax_tree", pid=big.pid, depth=2)["elements"]), 0)
         registry = self.desktop.accessibility_pids()["registry"]
         self.assertIsNotNone(registry)
-        killer = threading.Timer(0.05, os.kill, (registry, signal.SIGKILL))
-        start = time.monotonic()
-        killer.start()
-        answer = self.agent.request("ax_tree", timeout=30, pid=big.pid, depth=50, max=100000)
-        killer.join()
-        self.assertLess(time.monotonic() - start, 5)
-        self.assertEqual(set(answer["result"]), {"elements", "truncated"})
+        big = self.large_tree_while(0.05, lambda: os.kill(registry, signal.SIGKILL))
         self.sweep(big.pid)
 
 
 class BusGoneTest(Sweep, DesktopTest):
     def test_bus_killed_during_a_large_tree_then_everything_degrades(self):
-        big = Fixture(self.desktop, rows=100)
-        self.assertGreater(len(self.agent.result("ax_tree", pid=big.pid, depth=2)["elements"]), 0)
         pids = self.desktop.accessibility_pids()
         self.assertNotIn(None, pids.values())
 
@@ -89,13 +85,7 @@ class BusGoneTest(Sweep, DesktopTest):
             for pid in (pids["bus"], pids["registry"]):
                 os.kill(pid, signal.SIGKILL)
 
-        killer = threading.Timer(0.1, kill)
-        start = time.monotonic()
-        killer.start()
-        answer = self.agent.request("ax_tree", timeout=30, pid=big.pid, depth=50, max=100000)
-        killer.join()
-        self.assertLess(time.monotonic() - start, 5)
-        self.assertEqual(set(answer["result"]), {"elements", "truncated"})
+        big = self.large_tree_while(0.1, kill)
         for pid in (self.fixture.pid, big.pid):
             for _ in range(2):
                 self.assertAccessibilityGone(self.sweep(pid))

@@ -2,40 +2,25 @@
 cache that misses elements or answers slowly, off-screen extents, raw action
 names, a Value interface and loops in the tree (see ax_fake_toolkit.py)."""
 import os
-import subprocess
 import sys
 import time
-import unittest
 
-from ax_harness import PYTHON, Agent, Desktop, wait_for
+from ax_harness import PYTHON, DesktopTest, main, wait_for
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-AGENT = None
 
 
-class OtherToolkitTest(unittest.TestCase):
+class OtherToolkitTest(DesktopTest):
     @classmethod
-    def setUpClass(cls):
-        cls.desktop = Desktop()
+    def start_applications(cls):
         cls.apps = {}
-        try:
-            for mode in ("plain", "loop", "slowcache"):
-                state = os.path.join(cls.desktop.dir, mode)
-                os.mkdir(state)
-                proc = cls.desktop.spawn([PYTHON, os.path.join(HERE, "ax_fake_toolkit.py"), state, mode])
-                if not wait_for(lambda: os.path.exists(os.path.join(state, "ready")), 15):
-                    raise RuntimeError("fake toolkit did not register")
-                cls.apps[mode] = (proc.pid, state)
-            cls.agent = Agent(AGENT, cls.desktop.env)
-        except Exception:
-            cls.desktop.close()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        status, err = cls.agent.close()
-        cls.desktop.close()
-        assert (status, err) == (0, b""), (status, err)
+        for mode in ("plain", "loop", "slowcache"):
+            state = os.path.join(cls.desktop.dir, mode)
+            os.mkdir(state)
+            proc = cls.desktop.spawn([PYTHON, os.path.join(HERE, "ax_fake_toolkit.py"), state, mode])
+            if not wait_for(lambda: os.path.exists(os.path.join(state, "ready")), 15):
+                raise RuntimeError("fake toolkit did not register")
+            cls.apps[mode] = (proc.pid, state)
 
     def tree(self, mode, **args):
         return {e["id"]: e for e in self.agent.result("ax_tree", pid=self.apps[mode][0], **args)["elements"]}
@@ -78,5 +63,4 @@ class OtherToolkitTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    AGENT = sys.argv[1]
-    unittest.main(argv=[sys.argv[0]] + sys.argv[2:], verbosity=2)
+    main(sys.modules[__name__])
