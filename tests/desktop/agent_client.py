@@ -1,10 +1,23 @@
 """The agent over pipes, for the desktop tests and benchmarks: one request at
-a time, each answer read back with a timeout and matched to its id."""
+a time, each answer read back with a timeout and matched to its id. Also the
+polling wait the harnesses share."""
 import json
 import os
 import select
 import subprocess
 import time
+
+
+def wait_for(predicate, timeout, step=0.05):
+    """Polls until `predicate` returns something true, or the timeout passes;
+    its last value."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(step)
+    return predicate()
 
 
 class Agent:

@@ -10,20 +10,10 @@ import tempfile
 import time
 import unittest
 
-from agent_client import Agent  # noqa: F401  (the tests import it from here)
+from agent_client import Agent, wait_for  # noqa: F401  (the tests import them from here)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PYTHON = "/usr/bin/python3"  # Debian's, with GTK's introspection bindings
-
-
-def wait_for(predicate, timeout, step=0.05):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(step)
-    return predicate()
 
 
 class Desktop:

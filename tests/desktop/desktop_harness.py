@@ -17,19 +17,10 @@ import time
 import unittest
 
 import agent_client
+from agent_client import wait_for  # noqa: F401  (the tests import it from here)
 
 AGENT = None
 FIXTURE = None
-
-
-def wait_for(predicate, timeout, step=0.05):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(step)
-    return predicate()
 
 
 def centre(rect):
