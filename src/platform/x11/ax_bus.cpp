@@ -5,8 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
-// libatspi's own constructor of object proxies. It is exported by the library
-// but missing from the installed headers; it makes no call on the bus.
+// libatspi's own constructor of object proxies, used for the registry's root
+// (libatspi's desktop object). It is exported by the library but missing from
+// the installed headers.
 extern "C" AtspiAccessible* _atspi_ref_accessible(const char* app, const char* path);
 
 namespace platform::atspi {
@@ -229,26 +230,32 @@ void Session::setTimeout(float seconds) {
     if (bus_) atspi_set_timeout(ms, 0);
 }
 
-// libatspi keeps every proxy it ever made in a table per application. Proxies
-// nobody else holds are dropped at the start of each request, or a long-lived
-// agent would keep one for every element it ever looked at.
+// Proxies are kept in a table per application, so that one object stands for
+// one element for as long as anyone holds it. Proxies nobody else holds are
+// dropped at the start of each request, and so is an application once none of
+// its proxies is held: a long-lived agent keeps nothing for the elements it
+// looked at, nor for the applications that came and went.
 void Session::prune() {
-    for (auto& [name, app] : touchedApps_) {
-        if (app->hash) {
-            std::vector<std::string> idle;
-            GHashTableIter it;
-            gpointer key = nullptr, value = nullptr;
-            g_hash_table_iter_init(&it, app->hash);
-            while (g_hash_table_iter_next(&it, &key, &value)) {
-                auto* obj = static_cast<GObject*>(value);
-                if (obj && obj->ref_count == 1 && std::strcmp(static_cast<const char*>(key), kRootPath) != 0)
-                    idle.emplace_back(static_cast<const char*>(key));
-            }
-            for (auto& path : idle) g_hash_table_remove(app->hash, path.c_str());
+    for (auto it = proxyApps_.begin(); it != proxyApps_.end();) {
+        AtspiApplication* app = it->second;
+        std::vector<std::string> idle;
+        GHashTableIter hi;
+        gpointer key = nullptr, value = nullptr;
+        g_hash_table_iter_init(&hi, app->hash);
+        while (g_hash_table_iter_next(&hi, &key, &value)) {
+            auto* obj = static_cast<GObject*>(value);
+            if (obj && obj->ref_count == 1) idle.emplace_back(static_cast<const char*>(key));
         }
-        g_object_unref(app);
+        for (auto& path : idle) g_hash_table_remove(app->hash, path.c_str());
+        // Each proxy holds a reference to its application: with none left
+        // anywhere, the table holds the only one.
+        if (g_hash_table_size(app->hash) == 0 && G_OBJECT(app)->ref_count == 1) {
+            g_object_unref(app);
+            it = proxyApps_.erase(it);
+        } else {
+            ++it;
+        }
     }
-    touchedApps_.clear();
 }
 
 void Session::run(std::vector<Call>& calls) {
@@ -725,11 +732,36 @@ void Session::fetchDetails(const Ref& from) {
 // ---------------------------------------------------------------------------
 // Proxies.
 
+// Applications' proxies are made here rather than by libatspi's lookup: for
+// each application it meets, that lookup also opens a private connection to
+// it and asks for its whole cache there. Without a GLib main loop that
+// connection is never read, and libatspi only lets go of it when it handles
+// the application's bus name going away, a signal the agent does not listen
+// to. Each application that came and went would leave that connection behind,
+// with its socket, a call that never completes and the connection's watches.
 AtspiAccessible* Session::object(const Ref& ref) {
     if (!bus_ || ref.null()) return nullptr;
-    AtspiAccessible* obj = _atspi_ref_accessible(ref.bus.c_str(), ref.path.c_str());
-    if (obj && obj->parent.app && !touchedApps_.count(ref.bus))
-        touchedApps_.emplace(ref.bus, static_cast<AtspiApplication*>(g_object_ref(obj->parent.app)));
+    if (ref.bus == kRegistryName) return _atspi_ref_accessible(ref.bus.c_str(), ref.path.c_str());
+    auto [it, fresh] = proxyApps_.try_emplace(ref.bus, nullptr);
+    if (fresh) {
+        AtspiApplication* app = _atspi_application_new(ref.bus.c_str());
+        if (!app) {
+            proxyApps_.erase(it);
+            return nullptr;
+        }
+        // Laid out as libatspi lays out its own applications, without a
+        // connection: every call of the agent is its own (Session::run), and
+        // an application without one is never closed by libatspi.
+        app->hash = g_hash_table_new_full(g_str_hash, g_str_equal, g_free, g_object_unref);
+        app->cache = ATSPI_CACHE_UNDEFINED;
+        it->second = app;
+    }
+    AtspiApplication* app = it->second;
+    if (auto* known = static_cast<AtspiAccessible*>(g_hash_table_lookup(app->hash, ref.path.c_str())))
+        return static_cast<AtspiAccessible*>(g_object_ref(known));
+    AtspiAccessible* obj = _atspi_accessible_new(app, ref.path.c_str());
+    if (!obj) return nullptr;
+    g_hash_table_insert(app->hash, g_strdup(ref.path.c_str()), g_object_ref(obj));
     return obj;
 }
 

@@ -163,7 +163,7 @@ private:
     };
     std::unordered_map<std::string, AppState> apps_;
     std::optional<std::vector<std::pair<std::string, std::int32_t>>> pids_;
-    std::unordered_map<std::string, AtspiApplication*> touchedApps_;  // each holds a reference
+    std::unordered_map<std::string, AtspiApplication*> proxyApps_;  // by bus name; each holds a reference
 };
 
 // Reading replies.
