@@ -72,6 +72,7 @@ class Run:
         self.errors = 0
         self.failure = None
         self.written = False  # every line is written
+        self.finished = False  # every answer is read: the watch ends
 
     def write(self):
         try:
@@ -127,7 +128,7 @@ class Run:
 def watch(run):
     """Ends an agent that stopped answering for a minute."""
     last, since = -1, time.monotonic()
-    while run.proc.poll() is None:
+    while run.proc.poll() is None and not run.finished:
         time.sleep(1)
         if run.answered != last:
             last, since = run.answered, time.monotonic()
@@ -204,6 +205,10 @@ def main():
             print("%8d %8.1f %10d" % (run.answered, time.monotonic() - start, samples[-1]))
         writer.join()
         elapsed = time.monotonic() - start
+        # The applications that come and go are read without the watch: under
+        # valgrind they take longer than it allows between two answers.
+        run.finished = True
+        watchdog.join()
         if run.failure is None and options.apps > 0:
             churn(desktop, agent, options.apps)
         agent.stdin.close()
