@@ -22,11 +22,21 @@ std::vector<Element> elementList(std::optional<Value> value) {
     return out;
 }
 
+std::uint64_t timedOut = 0;
+
 }  // namespace
+
+std::uint64_t timeouts() { return timedOut; }
+
+platform::AXError noteTimeout(platform::AXError error) {
+    if (error == platform::kAXErrorCannotComplete) ++timedOut;
+    return error;
+}
 
 std::optional<Value> attr(const Element& element, const std::string& name) {
     Value value;
-    if (platform::axCopyAttributeValue(element, name, value) != platform::kAXErrorSuccess) return std::nullopt;
+    if (noteTimeout(platform::axCopyAttributeValue(element, name, value)) != platform::kAXErrorSuccess)
+        return std::nullopt;
     if (value.isNone()) return std::nullopt;
     return value;
 }

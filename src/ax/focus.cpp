@@ -22,7 +22,7 @@ Element elementAttr(const Element& element, const std::string& name) {
 
 bool offersPress(const Element& element) {
     platform::Value names;
-    if (platform::axCopyActionNames(element, names) != platform::kAXErrorSuccess) return false;
+    if (noteTimeout(platform::axCopyActionNames(element, names)) != platform::kAXErrorSuccess) return false;
     auto* list = names.as<platform::Array>();
     if (!list) return false;
     bool press = false;
@@ -45,8 +45,11 @@ float single(double v) {
 
 }  // namespace
 
+// When the application that holds the focus did not answer in time, whether
+// anything (a password field, say) has focus is unknown: "timedOut" says so.
 nlohmann::json focusInfo(std::optional<std::int32_t> pid) {
     nlohmann::json info = {{"secureInput", platform::isSecureEventInputEnabled()}};
+    const std::uint64_t timeoutsBefore = timeouts();
     Element root = pid ? appElement(*pid) : platform::axCreateSystemWide();
     Element focused = elementAttr(root, "AXFocusedUIElement");
     if (focused) {
@@ -56,6 +59,7 @@ nlohmann::json focusInfo(std::optional<std::int32_t> pid) {
     } else {
         info["secure"] = false;
     }
+    if (timeouts() != timeoutsBefore) info["timedOut"] = true;
     return info;
 }
 

@@ -43,7 +43,7 @@ std::optional<json> valueOf(const Element& element) {
 
 std::optional<json> actionsOf(const Element& element) {
     platform::Value names;
-    if (platform::axCopyActionNames(element, names) != platform::kAXErrorSuccess) return std::nullopt;
+    if (noteTimeout(platform::axCopyActionNames(element, names)) != platform::kAXErrorSuccess) return std::nullopt;
     auto* list = names.as<platform::Array>();
     if (!list || list->empty()) return std::nullopt;
     json out = json::array();
@@ -89,7 +89,13 @@ struct Level {
 // tested when an element is reached, before anything of it is read; once the
 // list is full every element reached after it only sets the flag, so the walk
 // can stop at the first one.
+//
+// A read the application did not answer in time counts as absent, like any
+// other fault, and the answer then says "timedOut": the controller can tell a
+// partial tree from a complete one. The backend does not wait for that
+// application again within the request, so the rest of the walk is quick.
 json tree(std::int32_t pid, std::int64_t depth, std::int64_t max) {
+    const std::uint64_t timeoutsBefore = timeouts();
     json records = json::array();
     bool truncated = false;
     std::size_t idBytes = 0;
@@ -123,7 +129,9 @@ json tree(std::int32_t pid, std::int64_t depth, std::int64_t max) {
             if (!kids.empty()) stack.push_back(Level{std::move(kids), 0, path.size(), level + 1});
         }
     }
-    return json{{"elements", std::move(records)}, {"truncated", truncated}};
+    json answer{{"elements", std::move(records)}, {"truncated", truncated}};
+    if (timeouts() != timeoutsBefore) answer["timedOut"] = true;
+    return answer;
 }
 
 }  // namespace ax

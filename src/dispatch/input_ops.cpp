@@ -46,11 +46,14 @@ json drag(const json& request) {
     return {{"ok", true}};
 }
 
+// Nothing is typed unless the check for a focused password field completed:
+// when the application holding the focus did not answer, the field may be one.
 json type(const json& request) {
     if (platform::isSecureEventInputEnabled()) passwordFocused();
     json focus = ax::focusInfo(pidOf(request));
     if (const json* secure = arg(focus, "secure"); secure && secure->is_boolean() && secure->get<bool>())
         passwordFocused();
+    if (arg(focus, "timedOut")) throw channel::Failure{"Could not check the focused field", "secure_field"};
     std::string text = string(request, "text").value_or("");
     input::typeText(text, pidOf(request));
     return {{"ok", true}};

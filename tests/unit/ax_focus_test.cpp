@@ -58,8 +58,26 @@ TEST_F(Focus, NoElementMeansNoRole) {
     ax().set(sw, "AXFocusedUIElement", "AXTextField");  // not an element
     EXPECT_EQ(ax::focusInfo(std::nullopt), (json{{"secureInput", false}, {"secure", false}}));
     ax().set(sw, "AXFocusedUIElement", fake::El{ax().element("AXSecureTextField")});
-    ax().fail(sw, "AXFocusedUIElement", platform::kAXErrorCannotComplete);
+    ax().fail(sw, "AXFocusedUIElement", platform::kAXErrorFailure);
     EXPECT_EQ(ax::focusInfo(std::nullopt), (json{{"secureInput", false}, {"secure", false}}));
+}
+
+// An application that does not answer in time leaves the focus unknown: the
+// record says so, and nothing else about it changes.
+TEST_F(Focus, ATimedOutReadIsReported) {
+    int sw = ax().systemWide();
+    ax().fail(sw, "AXFocusedUIElement", platform::kAXErrorCannotComplete);
+    EXPECT_EQ(ax::focusInfo(std::nullopt), (json{{"secureInput", false}, {"secure", false}, {"timedOut", true}}));
+    int app = ax().app(412);
+    int field = ax().child(ax().window(app), "AXTextField");
+    ax().focus(field);
+    ax().fail(field, "AXSubrole", platform::kAXErrorCannotComplete);
+    EXPECT_EQ(ax::focusInfo(412), (json{{"secureInput", false}, {"role", "AXTextField"}, {"subrole", ""},
+                                        {"secure", false}, {"timedOut", true}}));
+    // Answered in full again: no trace of the earlier timeout.
+    ax().node(field).readErrors.clear();
+    EXPECT_EQ(ax::focusInfo(412),
+              (json{{"secureInput", false}, {"role", "AXTextField"}, {"subrole", ""}, {"secure", false}}));
 }
 
 class PressAt : public axtest::AxTest {

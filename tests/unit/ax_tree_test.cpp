@@ -124,6 +124,39 @@ TEST_F(Tree, MalformedAnswersLeaveKeysOut) {
                                     {"id":"0.1","role":"AXButton"}])"));
 }
 
+// Reads the application did not answer in time count as absent and mark the
+// answer; other faults do not, and an answering application's answer has
+// exactly the two keys.
+TEST_F(Tree, TimedOutReadsAreReported) {
+    int w = ax().window(app);
+    int button = ax().child(w, "AXButton");
+    ax().set(button, "AXTitle", "OK");
+    int label = ax().child(w, "AXStaticText");
+    json whole = snapshot();
+    EXPECT_EQ(whole, json::parse(R"({"elements":[{"id":"0","role":"AXWindow"},
+        {"id":"0.0","role":"AXButton","title":"OK"},{"id":"0.1","role":"AXStaticText"}],"truncated":false})"));
+
+    ax().fail(button, "AXTitle", platform::kAXErrorCannotComplete);
+    json partial = snapshot();
+    EXPECT_EQ(partial["timedOut"], true);
+    EXPECT_EQ(partial["elements"], json::parse(R"([{"id":"0","role":"AXWindow"},{"id":"0.0","role":"AXButton"},
+        {"id":"0.1","role":"AXStaticText"}])"));
+    ax().node(button).readErrors.clear();
+    ax().node(label).actionsError = platform::kAXErrorCannotComplete;
+    EXPECT_EQ(snapshot()["timedOut"], true);
+    ax().node(label).actionsError = platform::kAXErrorFailure;
+    ax().fail(button, "AXTitle", platform::kAXErrorInvalidUIElement);
+    EXPECT_FALSE(snapshot().contains("timedOut"));
+    ax().node(button).readErrors.clear();
+    ax().node(label).actionsError = platform::kAXErrorSuccess;
+
+    // No window list at all: empty, but not the same as an application without windows.
+    ax().fail(app, "AXWindows", platform::kAXErrorCannotComplete);
+    EXPECT_EQ(snapshot(), json::parse(R"({"elements":[],"truncated":false,"timedOut":true})"));
+    ax().fail(app, "AXWindows", platform::kAXErrorNoValue);
+    EXPECT_EQ(snapshot(), json::parse(R"({"elements":[],"truncated":false})"));
+}
+
 TEST_F(Tree, DepthFirstPreOrderWithPathIds) {
     int w0 = ax().window(app);
     int w1 = ax().window(app);

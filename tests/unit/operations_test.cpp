@@ -192,6 +192,57 @@ TEST_F(Operations, TypeRefusesWhenTheFocusedFieldIsSecure) {
                                         "post pid 412 key 0 up text \"hi\"", "pause 6000"));
 }
 
+// When the application holding the focus does not answer, the field may be a
+// password field: nothing is typed. Where nothing has focus, or accessibility
+// is not there at all, typing goes ahead.
+TEST_F(Operations, TypeRefusesWhenTheFocusCannotBeChecked) {
+    auto& ax = fake::desktop().ax;
+    int app = ax.app(412);
+    int field = ax.child(ax.window(app), "AXTextField");
+    ax.focus(field);
+    const std::string refused = "Could not check the focused field/secure_field";
+    // The focus read itself, of the application and system-wide.
+    ax.fail(app, "AXFocusedUIElement", platform::kAXErrorCannotComplete);
+    ax.fail(ax.systemWide(), "AXFocusedUIElement", platform::kAXErrorCannotComplete);
+    EXPECT_EQ(error(R"({"op":"type","text":"hunter2","pid":412})"), refused);
+    EXPECT_EQ(error(R"({"op":"type","text":"hunter2"})"), refused);
+    EXPECT_THAT(timeline(), IsEmpty());
+    // The focused element found, its role or subrole not answered.
+    ax.node(app).readErrors.clear();
+    ax.node(ax.systemWide()).readErrors.clear();
+    for (const char* attribute : {"AXRole", "AXSubrole"}) {
+        ax.node(field).readErrors = {{attribute, platform::kAXErrorCannotComplete}};
+        EXPECT_EQ(error(R"({"op":"type","text":"hunter2","pid":412})"), refused) << attribute;
+        EXPECT_EQ(error(R"({"op":"type","text":"hunter2"})"), refused) << attribute;
+        EXPECT_THAT(timeline(), IsEmpty());
+    }
+    // Other faults are not a silent application: the field reads as not secure.
+    for (platform::AXError other : {platform::kAXErrorFailure, platform::kAXErrorInvalidUIElement,
+                                    platform::kAXErrorAPIDisabled, platform::kAXErrorNoValue}) {
+        ax.node(field).readErrors = {{"AXRole", other}, {"AXSubrole", other}};
+        fake::desktop().log.clear();
+        EXPECT_EQ(result(R"({"op":"type","text":"a","pid":412})"), json::parse(R"({"ok":true})")) << other;
+        EXPECT_EQ(timeline().size(), 4u) << other;
+    }
+    // Nothing focused, or no accessibility at all: typed.
+    ax.node(field).readErrors.clear();
+    for (platform::AXError none : {platform::kAXErrorNoValue, platform::kAXErrorAPIDisabled}) {
+        ax.fail(app, "AXFocusedUIElement", none);
+        ax.fail(ax.systemWide(), "AXFocusedUIElement", none);
+        fake::desktop().log.clear();
+        EXPECT_EQ(result(R"({"op":"type","text":"a","pid":412})"), json::parse(R"({"ok":true})")) << none;
+        EXPECT_EQ(result(R"({"op":"type","text":"a"})"), json::parse(R"({"ok":true})")) << none;
+        EXPECT_EQ(timeline().size(), 8u) << none;
+    }
+    // A password field whose check timed out afterwards is still a password field.
+    ax.node(app).readErrors.clear();
+    ax.set(field, "AXRole", "AXSecureTextField");
+    ax.node(field).readErrors = {{"AXSubrole", platform::kAXErrorCannotComplete}};
+    fake::desktop().log.clear();
+    EXPECT_EQ(error(R"({"op":"type","text":"hunter2","pid":412})"), "A password field has focus/secure_field");
+    EXPECT_THAT(timeline(), IsEmpty());
+}
+
 TEST_F(Operations, TypeDefaultsToEmptyTextAndSystemWide) {
     EXPECT_EQ(result(R"({"op":"type"})"), json::parse(R"({"ok":true})"));
     EXPECT_EQ(result(R"({"op":"type","text":5})"), json::parse(R"({"ok":true})"));
