@@ -102,9 +102,15 @@ std::optional<Ref> firstMatch(const Call& c) {
     return r;
 }
 
+// The focused element of one application, or of whichever application holds
+// the keyboard focus. When an application that may hold it did not answer in
+// time, the focus is unknown, not absent: kAXErrorCannotComplete.
 AXError focused(const Ref& root, Value& out) {
     Session& s = Session::get();
     std::vector<std::string> apps;
+    // Whether the keyboard focus is known to be with the frontmost application:
+    // then the others' silence does not matter.
+    bool frontKnown = false;
     if (isAppRoot(root)) {
         apps.push_back(root.bus);
     } else {
@@ -112,13 +118,15 @@ AXError focused(const Ref& root, Value& out) {
         // all at once, so one that does not answer costs one timeout.
         apps = s.applications();
         if (App front = frontmostApplication()) {
+            frontKnown = true;
             if (auto bus = s.busOfPid(processIdentifier(front))) {
                 Call c = focusedCall(*bus);
-                if (s.runOne(c))
-                    if (auto r = firstMatch(c)) {
-                        out = Value(adopt(*r));
-                        return kAXErrorSuccess;
-                    }
+                s.runOne(c);
+                if (auto r = firstMatch(c)) {
+                    out = Value(adopt(*r));
+                    return kAXErrorSuccess;
+                }
+                if (s.unresponsive(*bus)) return kAXErrorCannotComplete;
                 std::erase(apps, *bus);
             }
         }
@@ -132,6 +140,9 @@ AXError focused(const Ref& root, Value& out) {
                 out = Value(std::move(e));
                 return kAXErrorSuccess;
             }
+    if (!frontKnown)
+        for (auto& bus : apps)
+            if (s.unresponsive(bus)) return kAXErrorCannotComplete;
     return kAXErrorNoValue;
 }
 
