@@ -3,8 +3,8 @@
 Usage: ax_fixture.py STATE_DIR [ROWS]
 ROWS (16) is the number of rows of twelve labels at the bottom, for trees of
 any size. Writes the password field's text to STATE_DIR/password whenever it changes
-(the accessibility bus only ever shows bullets), and STATE_DIR/ready once the
-window is on screen."""
+(the accessibility bus only ever shows bullets), the plain entry's text to
+STATE_DIR/entry, and STATE_DIR/ready once the window is on screen."""
 import os
 import sys
 
@@ -47,6 +47,7 @@ column.add(status)
 column.add(Gtk.Label(label="Name"))
 
 entry = Gtk.Entry()
+entry.connect("changed", lambda e: write("entry", e.get_text()))
 column.add(entry)
 
 password = Gtk.Entry()
@@ -85,5 +86,6 @@ column.add(grid)
 window.connect("destroy", Gtk.main_quit)
 window.show_all()
 write("password", PASSWORD)
+write("entry", "")
 GLib.timeout_add(300, lambda: write("ready", str(os.getpid())) and False)
 Gtk.main()

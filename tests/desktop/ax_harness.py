@@ -122,7 +122,13 @@ class Fixture:
             raise RuntimeError("fixture did not show its window")
 
     def password(self):
-        with open(os.path.join(self.state, "password")) as f:
+        return self.report("password")
+
+    def entry(self):
+        return self.report("entry")
+
+    def report(self, name):
+        with open(os.path.join(self.state, name)) as f:
             return f.read()
 
 
