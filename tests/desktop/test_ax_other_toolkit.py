@@ -48,7 +48,8 @@ class OtherToolkitTest(DesktopTest):
     def test_a_loop_in_the_tree_stays_within_the_limits(self):
         start = time.monotonic()
         t = self.tree("loop", depth=40, max=100000)
-        self.assertLess(time.monotonic() - start, 5)
+        # About 1 s on a quiet machine; the bound only tells a finished walk from an endless one.
+        self.assertLess(time.monotonic() - start, 30)
         # The panel lists itself and the window again: each level repeats, up to the depth.
         self.assertIn("0.4.0.0.0", t)
         self.assertLessEqual(max(len(k.split(".")) for k in t), 40)
