@@ -9,6 +9,8 @@
 #include <ApplicationServices/ApplicationServices.h>
 #include <Carbon/Carbon.h>
 
+#include <utility>
+
 namespace platform {
 namespace {
 
@@ -21,14 +23,12 @@ AXError result(::AXError error) { return static_cast<AXError>(error); }
 }  // namespace
 
 Element axCreateApplication(std::int32_t pid) {
-    // The caller sets the messaging timeout; nothing is set here.
-    CFOwner<AXUIElementRef> element(AXUIElementCreateApplication(static_cast<pid_t>(pid)));
-    return Element(mac::handleRef(element.release()));
+    return mac::adoptElement(CFOwner<AXUIElementRef>(AXUIElementCreateApplication(static_cast<pid_t>(pid))));
 }
 
 Element axCreateSystemWide() {
-    CFOwner<AXUIElementRef> element(AXUIElementCreateSystemWide());
-    return Element(mac::handleRef(element.release()));
+    // The timeout set on the system-wide element is also the process's default.
+    return mac::adoptElement(CFOwner<AXUIElementRef>(AXUIElementCreateSystemWide()));
 }
 
 AXError axSetMessagingTimeout(const Element& element, float seconds) {
@@ -62,7 +62,7 @@ AXError axCopyElementAtPosition(const Element& application, float x, float y, El
     ::AXError error = AXUIElementCopyElementAtPosition(elementRef(application), x, y, copied.out());
     if (error != ::kAXErrorSuccess) return result(error);
     if (!copied) return kAXErrorNoValue;
-    element = Element(mac::handleRef(copied.release()));
+    element = mac::adoptElement(std::move(copied));
     return kAXErrorSuccess;
 }
 

@@ -28,11 +28,13 @@ struct Object {
     // AXValue
     AXValueType valueType = kAXValueTypeIllegal;
     unsigned char bytes[32] = {};
+    // accessibility element: its messaging timeout, negative until one is set
+    float timeout = -1;
 };
 
 long liveObjects = 0;
-Object trueObject{kBoolean, 1L << 40, {}, {}, false, false, false, 0, 0, true, {}, {}, kAXValueTypeIllegal, {}};
-Object falseObject{kBoolean, 1L << 40, {}, {}, false, false, false, 0, 0, false, {}, {}, kAXValueTypeIllegal, {}};
+Object trueObject{kBoolean, 1L << 40, {}, {}, false, false, false, 0, 0, true, {}, {}, kAXValueTypeIllegal, {}, -1};
+Object falseObject{kBoolean, 1L << 40, {}, {}, false, false, false, 0, 0, false, {}, {}, kAXValueTypeIllegal, {}, -1};
 CFArrayRef windowList = nullptr;
 CGWindowListOption lastOption = 0;
 
@@ -267,6 +269,13 @@ Boolean AXValueGetValue(AXValueRef v, AXValueType type, void* p) {
     return true;
 }
 
+AXError AXUIElementSetMessagingTimeout(AXUIElementRef element, float timeoutInSeconds) {
+    Object* o = obj(element);
+    if (o->type != kElement || timeoutInSeconds < 0) return kAXErrorIllegalArgument;
+    o->timeout = timeoutInSeconds;
+    return kAXErrorSuccess;
+}
+
 CFArrayRef CGWindowListCopyWindowInfo(CGWindowListOption option, CGWindowID) {
     lastOption = option;
     if (!windowList) return nullptr;
@@ -320,6 +329,7 @@ CFNumberRef hugeNumber(double value) {
 }
 
 AXUIElementRef element() { return as<AXUIElementRef>(make(kElement)); }
+float timeout(AXUIElementRef element) { return obj(element)->timeout; }
 
 void setWindowList(CFArrayRef list) {
     if (windowList) CFRelease(windowList);

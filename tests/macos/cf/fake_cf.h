@@ -23,6 +23,8 @@ CFStringRef utf16(const std::u16string& units, bool fastStorage = false);
 CFNumberRef hugeNumber(double value);
 // A new accessibility element (+1).
 AXUIElementRef element();
+// The messaging timeout last set on that one element; negative when none was.
+float timeout(AXUIElementRef element);
 
 // What the next CGWindowListCopyWindowInfo returns (retained by the fake;
 // null for a failed query), and the options it was last called with.
