@@ -9,7 +9,9 @@
 #include <ApplicationServices/ApplicationServices.h>
 #include <Carbon/Carbon.h>
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -20,13 +22,38 @@ AXUIElementRef elementRef(const Element& element) { return static_cast<AXUIEleme
 
 AXError result(::AXError error) { return static_cast<AXError>(error); }
 
+// The applications that missed the messaging timeout in the current request,
+// by process id. A request begins with its root element (axCreateApplication
+// or axCreateSystemWide); every platform call is made on the main thread.
+std::vector<pid_t> missedTimeout;
+
+void beginRequest() { missedTimeout.clear(); }
+
+// Makes one call to the application behind `element`, unless that
+// application already missed the timeout in this request: then the call is
+// answered as the miss was (kAXErrorCannotComplete) without waiting for it a
+// second time. An element whose process cannot be told (the system-wide
+// element) is always called.
+template <class Call>
+AXError askApplication(AXUIElementRef element, Call call) {
+    pid_t pid = 0;
+    bool known = AXUIElementGetPid(element, &pid) == ::kAXErrorSuccess && pid > 0;
+    if (known && std::find(missedTimeout.begin(), missedTimeout.end(), pid) != missedTimeout.end())
+        return kAXErrorCannotComplete;
+    ::AXError error = call();
+    if (known && error == ::kAXErrorCannotComplete) missedTimeout.push_back(pid);
+    return result(error);
+}
+
 }  // namespace
 
 Element axCreateApplication(std::int32_t pid) {
+    beginRequest();
     return mac::adoptElement(CFOwner<AXUIElementRef>(AXUIElementCreateApplication(static_cast<pid_t>(pid))));
 }
 
 Element axCreateSystemWide() {
+    beginRequest();
     // The timeout set on the system-wide element is also the process's default.
     return mac::adoptElement(CFOwner<AXUIElementRef>(AXUIElementCreateSystemWide()));
 }
@@ -41,8 +68,10 @@ AXError axCopyAttributeValue(const Element& element, const std::string& attribut
     CFOwner<CFStringRef> name = mac::makeString(attribute);
     if (!name) return kAXErrorIllegalArgument;
     CFOwner<CFTypeRef> copied;
-    ::AXError error = AXUIElementCopyAttributeValue(elementRef(element), name.get(), copied.out());
-    if (error != ::kAXErrorSuccess) return result(error);
+    AXError error = askApplication(elementRef(element), [&] {
+        return AXUIElementCopyAttributeValue(elementRef(element), name.get(), copied.out());
+    });
+    if (error != kAXErrorSuccess) return error;
     value = mac::toValue(copied.get());
     return kAXErrorSuccess;
 }
@@ -50,8 +79,9 @@ AXError axCopyAttributeValue(const Element& element, const std::string& attribut
 AXError axCopyActionNames(const Element& element, Value& names) {
     if (!element) return kAXErrorIllegalArgument;
     CFOwner<CFArrayRef> copied;
-    ::AXError error = AXUIElementCopyActionNames(elementRef(element), copied.out());
-    if (error != ::kAXErrorSuccess) return result(error);
+    AXError error = askApplication(elementRef(element),
+                                   [&] { return AXUIElementCopyActionNames(elementRef(element), copied.out()); });
+    if (error != kAXErrorSuccess) return error;
     names = mac::toValue(copied.get());
     return kAXErrorSuccess;
 }
@@ -59,8 +89,10 @@ AXError axCopyActionNames(const Element& element, Value& names) {
 AXError axCopyElementAtPosition(const Element& application, float x, float y, Element& element) {
     if (!application) return kAXErrorIllegalArgument;
     CFOwner<AXUIElementRef> copied;
-    ::AXError error = AXUIElementCopyElementAtPosition(elementRef(application), x, y, copied.out());
-    if (error != ::kAXErrorSuccess) return result(error);
+    AXError error = askApplication(elementRef(application), [&] {
+        return AXUIElementCopyElementAtPosition(elementRef(application), x, y, copied.out());
+    });
+    if (error != kAXErrorSuccess) return error;
     if (!copied) return kAXErrorNoValue;
     element = mac::adoptElement(std::move(copied));
     return kAXErrorSuccess;
@@ -70,7 +102,8 @@ AXError axPerformAction(const Element& element, const std::string& action) {
     if (!element) return kAXErrorIllegalArgument;
     CFOwner<CFStringRef> name = mac::makeString(action);
     if (!name) return kAXErrorIllegalArgument;
-    return result(AXUIElementPerformAction(elementRef(element), name.get()));
+    return askApplication(elementRef(element),
+                          [&] { return AXUIElementPerformAction(elementRef(element), name.get()); });
 }
 
 AXError axSetAttributeValue(const Element& element, const std::string& attribute, const Value& value) {
@@ -79,7 +112,9 @@ AXError axSetAttributeValue(const Element& element, const std::string& attribute
     CFOwner<CFTypeRef> converted = mac::toCF(value);
     // A value with no platform form is never sent.
     if (!name || !converted) return kAXErrorIllegalArgument;
-    return result(AXUIElementSetAttributeValue(elementRef(element), name.get(), converted.get()));
+    return askApplication(elementRef(element), [&] {
+        return AXUIElementSetAttributeValue(elementRef(element), name.get(), converted.get());
+    });
 }
 
 bool axIsProcessTrusted() { return AXIsProcessTrusted() != 0; }
