@@ -25,9 +25,15 @@ AXError result(::AXError error) { return static_cast<AXError>(error); }
 // The applications that missed the messaging timeout in the current request,
 // by process id. A request begins with its root element (axCreateApplication
 // or axCreateSystemWide); every platform call is made on the main thread.
-std::vector<pid_t> missedTimeout;
+// Made on first use: for a namespace-scope object with a destructor, ARC
+// wraps the file's initializer in an autorelease pool, which the backend's
+// tests on Linux have no runtime for.
+std::vector<pid_t>& missedTimeout() {
+    static std::vector<pid_t> pids;
+    return pids;
+}
 
-void beginRequest() { missedTimeout.clear(); }
+void beginRequest() { missedTimeout().clear(); }
 
 // Makes one call to the application behind `element`, unless that
 // application already missed the timeout in this request: then the call is
@@ -36,12 +42,12 @@ void beginRequest() { missedTimeout.clear(); }
 // element) is always called.
 template <class Call>
 AXError askApplication(AXUIElementRef element, Call call) {
+    std::vector<pid_t>& missed = missedTimeout();
     pid_t pid = 0;
     bool known = AXUIElementGetPid(element, &pid) == ::kAXErrorSuccess && pid > 0;
-    if (known && std::find(missedTimeout.begin(), missedTimeout.end(), pid) != missedTimeout.end())
-        return kAXErrorCannotComplete;
+    if (known && std::find(missed.begin(), missed.end(), pid) != missed.end()) return kAXErrorCannotComplete;
     ::AXError error = call();
-    if (known && error == ::kAXErrorCannotComplete) missedTimeout.push_back(pid);
+    if (known && error == ::kAXErrorCannotComplete) missed.push_back(pid);
     return result(error);
 }
 
