@@ -16,6 +16,7 @@
 #include <memory>
 
 #include <crt_externs.h>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,6 +48,36 @@ void runSubmitted(void* context) {
         }
     }
 }
+
+// posix_spawn's attributes and file actions, destroyed on every path.
+class SpawnSetup {
+public:
+    SpawnSetup() {
+        error_ = posix_spawnattr_init(&attributes_);
+        if (error_ != 0) return;
+        attributesMade_ = true;
+        error_ = posix_spawn_file_actions_init(&actions_);
+        actionsMade_ = error_ == 0;
+    }
+    ~SpawnSetup() {
+        if (actionsMade_) posix_spawn_file_actions_destroy(&actions_);
+        if (attributesMade_) posix_spawnattr_destroy(&attributes_);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    // Zero when both were made, else the error that stopped them.
+    int error() const { return error_; }
+    posix_spawnattr_t* attributes() { return &attributes_; }
+    posix_spawn_file_actions_t* actions() { return &actions_; }
+
+private:
+    posix_spawnattr_t attributes_;
+    posix_spawn_file_actions_t actions_;
+    bool attributesMade_ = false;
+    bool actionsMade_ = false;
+    int error_ = 0;
+};
 
 }  // namespace
 
@@ -95,27 +126,33 @@ TaskOutcome runTask(const std::string& executable, const std::vector<std::string
     for (auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
 
-    // The agent ignores SIGPIPE, and an ignored signal stays ignored across
-    // exec: give the child the default dispositions and an empty mask.
-    posix_spawnattr_t attributes;
-    int error = posix_spawnattr_init(&attributes);
+    SpawnSetup setup;
+    int error = setup.error();
+    // The child's standard streams are /dev/null: the agent's standard output
+    // carries its answers, and nothing the child prints may land among them.
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (error != 0) break;
+        error = posix_spawn_file_actions_addopen(setup.actions(), fd, "/dev/null",
+                                                 fd == STDIN_FILENO ? O_RDONLY : O_WRONLY, 0);
+    }
     if (error != 0) {
         outcome.error = std::strerror(error);
         return outcome;
     }
+    // The agent ignores SIGPIPE, and an ignored signal stays ignored across
+    // exec: give the child the default dispositions and an empty mask.
     sigset_t defaults;
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGPIPE);
     sigset_t empty;
     sigemptyset(&empty);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &empty);
-    posix_spawnattr_setflags(&attributes, static_cast<short>(POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK));
+    posix_spawnattr_setsigdefault(setup.attributes(), &defaults);
+    posix_spawnattr_setsigmask(setup.attributes(), &empty);
+    posix_spawnattr_setflags(setup.attributes(), static_cast<short>(POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK));
 
     pid_t child = 0;
-    // The child inherits the agent's standard streams.
-    error = posix_spawn(&child, executable.c_str(), nullptr, &attributes, argv.data(), *_NSGetEnviron());
-    posix_spawnattr_destroy(&attributes);
+    error = posix_spawn(&child, executable.c_str(), setup.actions(), setup.attributes(), argv.data(),
+                        *_NSGetEnviron());
     if (error != 0) {
         outcome.error = std::strerror(error);
         return outcome;
