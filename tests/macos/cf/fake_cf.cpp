@@ -1,5 +1,7 @@
 #include "fake_cf.h"
 
+#include <crt_externs.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -128,7 +130,12 @@ void setAttributeOf(Object* o, CFStringRef name, CFTypeRef value) {
 
 }  // namespace
 
+extern char** environ;
+
 extern "C" {
+
+// The C runtime's environment accessor, over the C library's variable.
+char*** _NSGetEnviron(void) { return &environ; }
 
 const CFAllocatorRef kCFAllocatorDefault = nullptr;
 const CFBooleanRef kCFBooleanTrue = reinterpret_cast<CFBooleanRef>(&trueObject);

@@ -1,7 +1,9 @@
-// A small stand-in for CoreFoundation, the AXValue/AXUIElement types and the
-// window-list calls, so the macOS backend's conversion code runs on Linux.
-// It models the documented behaviour of the calls the backend makes and
-// counts live objects, so a test can prove nothing leaked.
+// A small stand-in for CoreFoundation, the AXValue type, the accessibility
+// client calls, the window-list calls and the C runtime's environment
+// accessor, so the macOS backend's conversion, window-list, accessibility and
+// launcher code runs on Linux. It models the documented behaviour of the
+// calls the backend makes and counts live objects, so a test can prove
+// nothing leaked.
 #pragma once
 
 #include <ApplicationServices/ApplicationServices.h>
