@@ -25,8 +25,8 @@ ADOPTING = "platform::Handle<platform::HandleKind::element>' 'void (void *)"
 CONSTRUCTS = {"CXXConstructExpr", "CXXTemporaryObjectExpr"}
 FUNCTIONS = {"FunctionDecl", "CXXMethodDecl", "CXXConstructorDecl", "CXXDestructorDecl",
              "CXXConversionDecl"}
-SCOPES = {"NamespaceDecl", "CXXRecordDecl", "ClassTemplateSpecializationDecl",
-          "ClassTemplatePartialSpecializationDecl"}
+# Namespaces, classes and the classes instantiated from class templates.
+SCOPE = re.compile(r"NamespaceDecl|CXXRecordDecl|ClassTemplate\w+Decl")
 FLAGS = {"implicit", "used", "referenced", "invalid", "constexpr", "consteval", "inline", "nested",
          "hidden", "imported", "struct", "class", "union", "definition"}
 
@@ -92,7 +92,7 @@ def main():
         nodes += 1
         begin = dump.locate(where)
         dump.locate(location or "")
-        if kind in SCOPES or kind in FUNCTIONS:
+        if SCOPE.fullmatch(kind) or kind in FUNCTIONS:
             facts = {}
             dump.stack.append((depth, kind, declared_name(rest), facts))
             if kind in FUNCTIONS and dump.qualified() == HELPER:
