@@ -1,8 +1,9 @@
 # The macOS backend checked where Apple's SDK is missing: three clang passes
 # (Linux-target syntax, Apple-target availability and deprecation, static
-# analyzer with the osx checkers) and an ownership lint for out-parameters,
-# over src/platform/macos/*.mm against the project's own declarations in
-# tools/macos-sdk-decls/. On macOS the backend is compiled for real instead.
+# analyzer with the osx checkers), an ownership lint for out-parameters and
+# an element lint (every element made through the helper that sets the
+# messaging timeout), over src/platform/macos/*.mm against the project's own
+# declarations in tools/macos-sdk-decls/. On macOS the backend is compiled for real instead.
 if(APPLE)
   return()
 endif()
@@ -12,7 +13,7 @@ if(NOT AGENT_CLANGXX)
   return()
 endif()
 
-foreach(pass syntax apple analyze ownership)
+foreach(pass syntax apple analyze ownership elements)
   add_test(NAME macos.${pass}
     COMMAND ${PROJECT_SOURCE_DIR}/tools/macos-check --clang ${AGENT_CLANGXX} ${pass})
 endforeach()
@@ -27,7 +28,8 @@ add_test(NAME macos.link
 add_test(NAME macos.seeds
   COMMAND ${PROJECT_SOURCE_DIR}/tests/macos/check_seeds.sh ${AGENT_CLANGXX})
 
-# The backend's own logic (value conversion, window list, rectangles) run
-# against a fake CoreFoundation, with leak accounting and sanitizers.
+# The backend's own logic (value conversion, window list, rectangles,
+# accessibility calls, running the launcher) run against a fake
+# CoreFoundation, with leak accounting and sanitizers.
 add_test(NAME macos.conversion
   COMMAND ${PROJECT_SOURCE_DIR}/tests/macos/run_cf_test.sh ${AGENT_CLANGXX})

@@ -235,8 +235,9 @@ std::int64_t activationPolicy(const App& app);
 bool activateWithOptions(const App& app, std::uint64_t options);
 bool isOperatingSystemAtLeast(std::int64_t major, std::int64_t minor, std::int64_t patch);
 
-// Runs a program with an argument vector (never through a shell), the child
-// inheriting the agent's standard streams, and waits for it to end.
+// Runs a program with an argument vector (never through a shell), the child's
+// standard input, output and error on /dev/null (nothing it prints can reach
+// the agent's answers), and waits for it to end.
 struct TaskOutcome {
     bool started = false;
     std::string error;          // the platform's description when it did not start

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the macOS backend's conversion and window-list code against the fake
-# CoreFoundation in tests/macos/cf/ with clang, and runs its tests.
+# Builds the macOS backend's conversion, window-list, accessibility and
+# launcher code against the fake CoreFoundation in tests/macos/cf/ with clang,
+# and runs its tests.
 # usage: run_cf_test.sh CLANGXX
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -10,11 +11,13 @@ dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 flags=(-std=c++20 -g -O1 -fsanitize=address,undefined -fno-sanitize-recover=undefined
        -Wall -Wextra -Werror -I "$top/src" -I "$here/cf" -isystem "$top/tools/macos-sdk-decls")
-for mm in cf windows; do
+for mm in cf windows ax task; do
   "$clang" -c "${flags[@]}" -x objective-c++ -fobjc-arc -fobjc-runtime=macosx \
     "$top/src/platform/macos/$mm.mm" -o "$dir/$mm.o"
 done
 "$clang" -c "${flags[@]}" "$here/cf/fake_cf.cpp" -o "$dir/fake_cf.o"
-"$clang" -c "${flags[@]}" "$here/cf/cf_test.cpp" -o "$dir/cf_test.o"
+for test in cf_test ax_test task_test; do
+  "$clang" -c "${flags[@]}" "$here/cf/$test.cpp" -o "$dir/$test.o"
+done
 "$clang" -fsanitize=address,undefined "$dir"/*.o -lgtest -lgtest_main -pthread -o "$dir/cf_test"
 "$dir/cf_test"

@@ -9,6 +9,10 @@
 #include <ApplicationServices/ApplicationServices.h>
 #include <Carbon/Carbon.h>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 namespace platform {
 namespace {
 
@@ -18,17 +22,46 @@ AXUIElementRef elementRef(const Element& element) { return static_cast<AXUIEleme
 
 AXError result(::AXError error) { return static_cast<AXError>(error); }
 
+// The applications that missed the messaging timeout in the current request,
+// by process id. A request begins with its root element (axCreateApplication
+// or axCreateSystemWide); every platform call is made on the main thread.
+// Made on first use: for a namespace-scope object with a destructor, ARC
+// wraps the file's initializer in an autorelease pool, which the backend's
+// tests on Linux have no runtime for.
+std::vector<pid_t>& missedTimeout() {
+    static std::vector<pid_t> pids;
+    return pids;
+}
+
+void beginRequest() { missedTimeout().clear(); }
+
+// Makes one call to the application behind `element`, unless that
+// application already missed the timeout in this request: then the call is
+// answered as the miss was (kAXErrorCannotComplete) without waiting for it a
+// second time. An element whose process cannot be told (the system-wide
+// element) is always called.
+template <class Call>
+AXError askApplication(AXUIElementRef element, Call call) {
+    std::vector<pid_t>& missed = missedTimeout();
+    pid_t pid = 0;
+    bool known = AXUIElementGetPid(element, &pid) == ::kAXErrorSuccess && pid > 0;
+    if (known && std::find(missed.begin(), missed.end(), pid) != missed.end()) return kAXErrorCannotComplete;
+    ::AXError error = call();
+    if (known && error == ::kAXErrorCannotComplete) missed.push_back(pid);
+    return result(error);
+}
+
 }  // namespace
 
 Element axCreateApplication(std::int32_t pid) {
-    // The caller sets the messaging timeout; nothing is set here.
-    CFOwner<AXUIElementRef> element(AXUIElementCreateApplication(static_cast<pid_t>(pid)));
-    return Element(mac::handleRef(element.release()));
+    beginRequest();
+    return mac::adoptElement(CFOwner<AXUIElementRef>(AXUIElementCreateApplication(static_cast<pid_t>(pid))));
 }
 
 Element axCreateSystemWide() {
-    CFOwner<AXUIElementRef> element(AXUIElementCreateSystemWide());
-    return Element(mac::handleRef(element.release()));
+    beginRequest();
+    // The timeout set on the system-wide element is also the process's default.
+    return mac::adoptElement(CFOwner<AXUIElementRef>(AXUIElementCreateSystemWide()));
 }
 
 AXError axSetMessagingTimeout(const Element& element, float seconds) {
@@ -41,8 +74,10 @@ AXError axCopyAttributeValue(const Element& element, const std::string& attribut
     CFOwner<CFStringRef> name = mac::makeString(attribute);
     if (!name) return kAXErrorIllegalArgument;
     CFOwner<CFTypeRef> copied;
-    ::AXError error = AXUIElementCopyAttributeValue(elementRef(element), name.get(), copied.out());
-    if (error != ::kAXErrorSuccess) return result(error);
+    AXError error = askApplication(elementRef(element), [&] {
+        return AXUIElementCopyAttributeValue(elementRef(element), name.get(), copied.out());
+    });
+    if (error != kAXErrorSuccess) return error;
     value = mac::toValue(copied.get());
     return kAXErrorSuccess;
 }
@@ -50,8 +85,9 @@ AXError axCopyAttributeValue(const Element& element, const std::string& attribut
 AXError axCopyActionNames(const Element& element, Value& names) {
     if (!element) return kAXErrorIllegalArgument;
     CFOwner<CFArrayRef> copied;
-    ::AXError error = AXUIElementCopyActionNames(elementRef(element), copied.out());
-    if (error != ::kAXErrorSuccess) return result(error);
+    AXError error = askApplication(elementRef(element),
+                                   [&] { return AXUIElementCopyActionNames(elementRef(element), copied.out()); });
+    if (error != kAXErrorSuccess) return error;
     names = mac::toValue(copied.get());
     return kAXErrorSuccess;
 }
@@ -59,10 +95,12 @@ AXError axCopyActionNames(const Element& element, Value& names) {
 AXError axCopyElementAtPosition(const Element& application, float x, float y, Element& element) {
     if (!application) return kAXErrorIllegalArgument;
     CFOwner<AXUIElementRef> copied;
-    ::AXError error = AXUIElementCopyElementAtPosition(elementRef(application), x, y, copied.out());
-    if (error != ::kAXErrorSuccess) return result(error);
+    AXError error = askApplication(elementRef(application), [&] {
+        return AXUIElementCopyElementAtPosition(elementRef(application), x, y, copied.out());
+    });
+    if (error != kAXErrorSuccess) return error;
     if (!copied) return kAXErrorNoValue;
-    element = Element(mac::handleRef(copied.release()));
+    element = mac::adoptElement(std::move(copied));
     return kAXErrorSuccess;
 }
 
@@ -70,7 +108,8 @@ AXError axPerformAction(const Element& element, const std::string& action) {
     if (!element) return kAXErrorIllegalArgument;
     CFOwner<CFStringRef> name = mac::makeString(action);
     if (!name) return kAXErrorIllegalArgument;
-    return result(AXUIElementPerformAction(elementRef(element), name.get()));
+    return askApplication(elementRef(element),
+                          [&] { return AXUIElementPerformAction(elementRef(element), name.get()); });
 }
 
 AXError axSetAttributeValue(const Element& element, const std::string& attribute, const Value& value) {
@@ -79,7 +118,9 @@ AXError axSetAttributeValue(const Element& element, const std::string& attribute
     CFOwner<CFTypeRef> converted = mac::toCF(value);
     // A value with no platform form is never sent.
     if (!name || !converted) return kAXErrorIllegalArgument;
-    return result(AXUIElementSetAttributeValue(elementRef(element), name.get(), converted.get()));
+    return askApplication(elementRef(element), [&] {
+        return AXUIElementSetAttributeValue(elementRef(element), name.get(), converted.get());
+    });
 }
 
 bool axIsProcessTrusted() { return AXIsProcessTrusted() != 0; }

@@ -5,6 +5,7 @@
 // kCGNullWindowID as a macro, which would rewrite the seam's constant.
 #include "platform/platform.h"
 
+#include <ApplicationServices/ApplicationServices.h>
 #include <CoreFoundation/CoreFoundation.h>
 
 #include <string>
@@ -55,6 +56,17 @@ private:
 // The untyped pointer a platform handle stores for a CF reference.
 inline void* handleRef(CFTypeRef ref) noexcept { return const_cast<void*>(ref); }
 
+// How long a call to an application waits for its answer, on every element
+// the backend hands out.
+inline constexpr float kMessagingTimeoutSeconds = 2.0f;
+
+// The one way an accessibility reference becomes an Element: takes over the
+// reference and sets the messaging timeout on that element, since a timeout
+// set on one element applies to that element only (set on the system-wide
+// element it is also the process's default). A null reference gives an
+// empty handle.
+Element adoptElement(CFOwner<AXUIElementRef> element) noexcept;
+
 // Text of a CF string through UTF-8. Every valid character survives; a lone
 // UTF-16 surrogate, which has no UTF-8 form, becomes U+FFFD.
 std::string toString(CFStringRef string);
@@ -63,8 +75,8 @@ CFOwner<CFStringRef> makeString(const std::string& text);
 
 // Copies a borrowed CF value into a platform value: string, integer or real
 // (a number keeps whether it was an integer), boolean, element (retained by
-// the returned handle), array, dictionary with string keys, wrapped point,
-// wrapped size; anything else is Other, and null is none.
+// the returned handle, through adoptElement), array, dictionary with string
+// keys, wrapped point, wrapped size; anything else is Other, and null is none.
 Value toValue(CFTypeRef ref);
 // The reverse, for values the agent hands to the platform: string, boolean,
 // integer, real, element, array, dictionary, point and size. Null for none,

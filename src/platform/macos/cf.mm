@@ -69,7 +69,8 @@ Value fromCF(CFTypeRef ref, int depth) {
     if (type == CFStringGetTypeID()) return Value(toString(static_cast<CFStringRef>(ref)));
     if (type == CFBooleanGetTypeID()) return Value(CFBooleanGetValue(static_cast<CFBooleanRef>(ref)) != 0);
     if (type == CFNumberGetTypeID()) return numberValue(static_cast<CFNumberRef>(ref));
-    if (type == AXUIElementGetTypeID()) return Value(Element(handleRef(CFRetain(ref))));
+    if (type == AXUIElementGetTypeID())
+        return Value(adoptElement(CFOwner<AXUIElementRef>(static_cast<AXUIElementRef>(CFRetain(ref)))));
     if (type == AXValueGetTypeID()) return axValue(static_cast<AXValueRef>(ref));
     if (depth >= kMaxDepth) return Value(Other{});
     if (type == CFArrayGetTypeID()) return arrayValue(static_cast<CFArrayRef>(ref), depth);
@@ -191,6 +192,12 @@ CFOwner<CFStringRef> makeString(const std::string& text) {
                                                         reinterpret_cast<const UInt8*>(text.data()),
                                                         static_cast<CFIndex>(text.size()), kCFStringEncodingUTF8,
                                                         false));
+}
+
+Element adoptElement(CFOwner<AXUIElementRef> element) noexcept {
+    if (!element) return Element();
+    AXUIElementSetMessagingTimeout(element.get(), kMessagingTimeoutSeconds);
+    return Element(handleRef(element.release()));
 }
 
 Value toValue(CFTypeRef ref) { return fromCF(ref, 0); }

@@ -1,5 +1,5 @@
-// macOS backend: handle ownership, the main executor, the clock, the version
-// test and running a program.
+// macOS backend: handle ownership, the main executor, the clock and the
+// version test.
 
 // The seam comes before any Apple header: CoreGraphics defines
 // kCGNullWindowID as a macro, which would rewrite the seam's constant.
@@ -9,16 +9,9 @@
 #include <dispatch/dispatch.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <memory>
-
-#include <crt_externs.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace platform {
 
@@ -75,68 +68,6 @@ bool isOperatingSystemAtLeast(std::int64_t major, std::int64_t minor, std::int64
     NSOperatingSystemVersion version{static_cast<NSInteger>(major), static_cast<NSInteger>(minor),
                                      static_cast<NSInteger>(patch)};
     return [NSProcessInfo.processInfo isOperatingSystemAtLeastVersion:version];
-}
-
-TaskOutcome runTask(const std::string& executable, const std::vector<std::string>& arguments) {
-    TaskOutcome outcome;
-    // An argument vector entry ends at its first NUL: an argument holding one
-    // would reach the program cut short, as a different argument. Refuse it.
-    auto holdsNul = [](const std::string& s) { return s.find('\0') != std::string::npos; };
-    bool refused = holdsNul(executable);
-    for (auto& argument : arguments) refused = refused || holdsNul(argument);
-    if (refused) {
-        outcome.error = std::strerror(EINVAL);
-        return outcome;
-    }
-
-    std::vector<char*> argv;
-    argv.reserve(arguments.size() + 2);
-    argv.push_back(const_cast<char*>(executable.c_str()));
-    for (auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-
-    // The agent ignores SIGPIPE, and an ignored signal stays ignored across
-    // exec: give the child the default dispositions and an empty mask.
-    posix_spawnattr_t attributes;
-    int error = posix_spawnattr_init(&attributes);
-    if (error != 0) {
-        outcome.error = std::strerror(error);
-        return outcome;
-    }
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigset_t empty;
-    sigemptyset(&empty);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &empty);
-    posix_spawnattr_setflags(&attributes, static_cast<short>(POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK));
-
-    pid_t child = 0;
-    // The child inherits the agent's standard streams.
-    error = posix_spawn(&child, executable.c_str(), nullptr, &attributes, argv.data(), *_NSGetEnviron());
-    posix_spawnattr_destroy(&attributes);
-    if (error != 0) {
-        outcome.error = std::strerror(error);
-        return outcome;
-    }
-    outcome.started = true;
-
-    int status = 0;
-    pid_t waited;
-    do {
-        waited = waitpid(child, &status, 0);
-    } while (waited < 0 && errno == EINTR);
-    if (waited < 0) {
-        outcome.status = -1;  // the child's end cannot be known: not a success
-    } else if (WIFEXITED(status)) {
-        outcome.status = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        outcome.status = WTERMSIG(status);  // ended by a signal: its number, never 0
-    } else {
-        outcome.status = -1;
-    }
-    return outcome;
 }
 
 }  // namespace platform

@@ -149,6 +149,30 @@ TEST_F(Conversion, ElementsAreHeldByTheirHandleAndGivenBack) {
     CFRelease(element);
 }
 
+TEST_F(Conversion, EveryElementHandedOutWaitsTheBoundedTime) {
+    // Elements alone, inside arrays, nested arrays and dictionaries: the
+    // timeout of one element is its own, so each is given the bound.
+    AXUIElementRef alone = fakecf::element();
+    AXUIElementRef first = fakecf::element();
+    AXUIElementRef second = fakecf::element();
+    AXUIElementRef nested = fakecf::element();
+    AXUIElementRef inDictionary = fakecf::element();
+    for (auto* e : {alone, first, second, nested, inDictionary}) ASSERT_LT(fakecf::timeout(e), 0);
+    Value single = platform::mac::toValue(alone);
+    CFOwner<CFTypeRef> container(array({CFRetain(first), CFRetain(second), array({CFRetain(nested)}),
+                                        dict({{str("AXParent"), CFRetain(inDictionary)}})}));
+    Value many = platform::mac::toValue(container.get());
+    for (auto* e : {alone, first, second, nested, inDictionary}) EXPECT_EQ(fakecf::timeout(e), 2.0f);
+    // What holds them is unchanged: an element, and elements at their places.
+    EXPECT_EQ(single.as<platform::Element>()->get(), alone);
+    auto items = many.as<platform::Array>();
+    ASSERT_TRUE(items);
+    EXPECT_EQ((*items)[1].as<platform::Element>()->get(), second);
+    EXPECT_EQ((*items)[2].as<platform::Array>()->at(0).as<platform::Element>()->get(), nested);
+    EXPECT_EQ((*items)[3].find("AXParent")->as<platform::Element>()->get(), inDictionary);
+    for (auto* e : {alone, first, second, nested, inDictionary}) CFRelease(e);
+}
+
 TEST_F(Conversion, ContainersConvertItemByItem) {
     Value v = convert(array({str("AXPress"), num(kCFNumberSInt32Type, int32_t{7}), CFRetain(kCFBooleanTrue),
                              array({str("nested")})}));

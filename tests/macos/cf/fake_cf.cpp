@@ -1,7 +1,11 @@
 #include "fake_cf.h"
 
+#include <crt_externs.h>
+
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <set>
 #include <vector>
 
 namespace {
@@ -28,13 +32,40 @@ struct Object {
     // AXValue
     AXValueType valueType = kAXValueTypeIllegal;
     unsigned char bytes[32] = {};
+    // accessibility element: its process (the system-wide element has none),
+    // its messaging timeout (negative until one is set), and what it answers:
+    // attributes (keys: names, items: values), action names and the element
+    // at any position. An element made by AXUIElementCreateApplication or
+    // AXUIElementCreateSystemWide answers what is scripted on `script`.
+    pid_t pid = 0;
+    bool systemWide = false;
+    float timeout = -1;
+    const void* actions = nullptr;
+    const void* hit = nullptr;
+    const void* script = nullptr;
 };
 
 long liveObjects = 0;
-Object trueObject{kBoolean, 1L << 40, {}, {}, false, false, false, 0, 0, true, {}, {}, kAXValueTypeIllegal, {}};
-Object falseObject{kBoolean, 1L << 40, {}, {}, false, false, false, 0, 0, false, {}, {}, kAXValueTypeIllegal, {}};
+// The boolean constants are never freed.
+Object constant(bool truth) {
+    Object o{};
+    o.type = kBoolean;
+    o.refs = 1L << 40;
+    o.truth = truth;
+    return o;
+}
+Object trueObject = constant(true);
+Object falseObject = constant(false);
 CFArrayRef windowList = nullptr;
 CGWindowListOption lastOption = 0;
+
+// The accessibility model: scripts per process and for the system-wide
+// element, processes that do not answer, and the calls that reached each.
+std::map<pid_t, AXUIElementRef> applicationScripts;
+AXUIElementRef systemWideScript = nullptr;
+std::set<pid_t> unanswering;
+std::map<pid_t, long> callCount;
+float processTimeout = -1;
 
 Object* make(CFTypeID type) {
     ++liveObjects;
@@ -65,9 +96,46 @@ bool sameString(CFTypeRef a, CFTypeRef b) {
     return obj(a)->type == kString && obj(b)->type == kString && obj(a)->units == obj(b)->units;
 }
 
+Object* element(CFTypeRef ref) {
+    Object* o = obj(ref);
+    if (o->type != kElement) std::abort();  // the AX calls take elements only
+    return o;
+}
+// The element whose script answers for `ref`.
+Object* answering(CFTypeRef ref) {
+    Object* o = element(ref);
+    return o->script ? obj(o->script) : o;
+}
+// Counts a call to the element's process; false when that process does not answer.
+bool reached(CFTypeRef ref) {
+    Object* o = element(ref);
+    pid_t key = o->systemWide ? fakecf::kSystemWide : o->pid;
+    ++callCount[key];
+    return unanswering.count(key) == 0;
+}
+void replace(const void*& slot, CFTypeRef value) {
+    if (value) CFRetain(value);
+    if (slot) CFRelease(slot);
+    slot = value;
+}
+void setAttributeOf(Object* o, CFStringRef name, CFTypeRef value) {
+    for (std::size_t i = 0; i < o->keys.size(); ++i)
+        if (sameString(o->keys[i], name)) {
+            replace(o->items[i], value);
+            return;
+        }
+    o->keys.push_back(CFRetain(name));
+    o->items.push_back(CFRetain(value));
+}
+
 }  // namespace
 
+extern char** environ;
+
 extern "C" {
+
+// The C runtime's environment accessor, over the C library's variable.
+char*** _NSGetEnviron(void) { return &environ; }
 
 const CFAllocatorRef kCFAllocatorDefault = nullptr;
 const CFBooleanRef kCFBooleanTrue = reinterpret_cast<CFBooleanRef>(&trueObject);
@@ -87,6 +155,8 @@ void CFRelease(CFTypeRef cf) {
     if (o == &trueObject || o == &falseObject) std::abort();
     for (auto* item : o->items) CFRelease(item);
     for (auto* key : o->keys) CFRelease(key);
+    for (auto* held : {o->actions, o->hit, o->script})
+        if (held) CFRelease(held);
     delete o;
     --liveObjects;
 }
@@ -267,6 +337,74 @@ Boolean AXValueGetValue(AXValueRef v, AXValueType type, void* p) {
     return true;
 }
 
+CFStringRef kAXTrustedCheckOptionPrompt = fakecf::utf16(u"AXTrustedCheckOptionPrompt");
+Boolean AXIsProcessTrusted(void) { return false; }
+Boolean AXIsProcessTrustedWithOptions(CFDictionaryRef) { return false; }
+Boolean IsSecureEventInputEnabled(void) { return false; }
+
+AXUIElementRef AXUIElementCreateApplication(pid_t pid) {
+    Object* o = make(kElement);
+    o->pid = pid;
+    o->script = CFRetain(fakecf::application(pid));
+    return as<AXUIElementRef>(o);
+}
+AXUIElementRef AXUIElementCreateSystemWide(void) {
+    Object* o = make(kElement);
+    o->systemWide = true;
+    o->script = CFRetain(fakecf::systemWide());
+    return as<AXUIElementRef>(o);
+}
+// The system-wide element belongs to no process.
+AXError AXUIElementGetPid(AXUIElementRef e, pid_t* pid) {
+    Object* o = element(e);
+    if (o->systemWide) return kAXErrorIllegalArgument;
+    *pid = o->pid;
+    return kAXErrorSuccess;
+}
+// Set on the system-wide element, the timeout is also the process's default.
+AXError AXUIElementSetMessagingTimeout(AXUIElementRef e, float timeoutInSeconds) {
+    Object* o = element(e);
+    if (timeoutInSeconds < 0) return kAXErrorIllegalArgument;
+    o->timeout = timeoutInSeconds;
+    if (o->systemWide) processTimeout = timeoutInSeconds;
+    return kAXErrorSuccess;
+}
+AXError AXUIElementCopyAttributeValue(AXUIElementRef e, CFStringRef attribute, CFTypeRef* value) {
+    *value = nullptr;
+    if (!reached(e)) return kAXErrorCannotComplete;
+    Object* o = answering(e);
+    for (std::size_t i = 0; i < o->keys.size(); ++i)
+        if (sameString(o->keys[i], attribute)) {
+            *value = CFRetain(o->items[i]);
+            return kAXErrorSuccess;
+        }
+    return kAXErrorAttributeUnsupported;
+}
+AXError AXUIElementSetAttributeValue(AXUIElementRef e, CFStringRef attribute, CFTypeRef value) {
+    if (!reached(e)) return kAXErrorCannotComplete;
+    setAttributeOf(answering(e), attribute, value);
+    return kAXErrorSuccess;
+}
+AXError AXUIElementCopyActionNames(AXUIElementRef e, CFArrayRef* names) {
+    *names = nullptr;
+    if (!reached(e)) return kAXErrorCannotComplete;
+    Object* o = answering(e);
+    *names = o->actions ? static_cast<CFArrayRef>(CFRetain(o->actions))
+                        : CFArrayCreate(kCFAllocatorDefault, nullptr, 0, &kCFTypeArrayCallBacks);
+    return kAXErrorSuccess;
+}
+AXError AXUIElementPerformAction(AXUIElementRef e, CFStringRef) {
+    if (!reached(e)) return kAXErrorCannotComplete;
+    return kAXErrorSuccess;
+}
+AXError AXUIElementCopyElementAtPosition(AXUIElementRef application, float, float, AXUIElementRef* e) {
+    *e = nullptr;
+    if (!reached(application)) return kAXErrorCannotComplete;
+    Object* o = answering(application);
+    if (!o->hit) return kAXErrorNoValue;
+    *e = static_cast<AXUIElementRef>(CFRetain(o->hit));
+    return kAXErrorSuccess;
+}
 CFArrayRef CGWindowListCopyWindowInfo(CGWindowListOption option, CGWindowID) {
     lastOption = option;
     if (!windowList) return nullptr;
@@ -319,7 +457,54 @@ CFNumberRef hugeNumber(double value) {
     return as<CFNumberRef>(o);
 }
 
-AXUIElementRef element() { return as<AXUIElementRef>(make(kElement)); }
+AXUIElementRef element(pid_t pid) {
+    Object* o = make(kElement);
+    o->pid = pid;
+    return as<AXUIElementRef>(o);
+}
+float timeout(AXUIElementRef e) { return ::element(e)->timeout; }
+
+AXUIElementRef application(pid_t pid) {
+    AXUIElementRef& script = applicationScripts[pid];
+    if (!script) script = element(pid);
+    return script;
+}
+AXUIElementRef systemWide() {
+    if (!systemWideScript) {
+        systemWideScript = element(0);
+        obj(systemWideScript)->systemWide = true;
+    }
+    return systemWideScript;
+}
+void setAttribute(AXUIElementRef e, const char* name, CFTypeRef value) {
+    CFStringRef key = utf16(std::u16string(name, name + std::strlen(name)));
+    setAttributeOf(::element(e), key, value);
+    CFRelease(key);
+}
+void setActions(AXUIElementRef e, CFArrayRef names) { replace(::element(e)->actions, names); }
+void setHit(AXUIElementRef e, AXUIElementRef hit) { replace(::element(e)->hit, hit); }
+
+void hang(pid_t pid, bool hung) {
+    if (hung)
+        unanswering.insert(pid);
+    else
+        unanswering.erase(pid);
+}
+long calls(pid_t pid) {
+    auto it = callCount.find(pid);
+    return it == callCount.end() ? 0 : it->second;
+}
+float processDefaultTimeout() { return processTimeout; }
+
+void resetAccessibility() {
+    for (auto& [pid, script] : applicationScripts) CFRelease(script);
+    applicationScripts.clear();
+    if (systemWideScript) CFRelease(systemWideScript);
+    systemWideScript = nullptr;
+    unanswering.clear();
+    callCount.clear();
+    processTimeout = -1;
+}
 
 void setWindowList(CFArrayRef list) {
     if (windowList) CFRelease(windowList);

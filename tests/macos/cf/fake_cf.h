@@ -1,7 +1,9 @@
-// A small stand-in for CoreFoundation, the AXValue/AXUIElement types and the
-// window-list calls, so the macOS backend's conversion code runs on Linux.
-// It models the documented behaviour of the calls the backend makes and
-// counts live objects, so a test can prove nothing leaked.
+// A small stand-in for CoreFoundation, the AXValue type, the accessibility
+// client calls, the window-list calls and the C runtime's environment
+// accessor, so the macOS backend's conversion, window-list, accessibility and
+// launcher code runs on Linux. It models the documented behaviour of the
+// calls the backend makes and counts live objects, so a test can prove
+// nothing leaked.
 #pragma once
 
 #include <ApplicationServices/ApplicationServices.h>
@@ -21,8 +23,41 @@ long refs(CFTypeRef ref);
 CFStringRef utf16(const std::u16string& units, bool fastStorage = false);
 // A number whose value lies beyond the signed 64-bit range (+1).
 CFNumberRef hugeNumber(double value);
-// A new accessibility element (+1).
-AXUIElementRef element();
+// Accessibility: elements belong to a process and answer what is scripted on
+// them. Every element AXUIElementCreateApplication(pid) makes answers what is
+// scripted on application(pid); the system-wide element, what is scripted on
+// systemWide(). An attribute that was not scripted is unsupported, no actions
+// is an empty list, no element at a position is kAXErrorNoValue; setting an
+// attribute scripts it.
+
+// The key of the system-wide element in hang() and calls(): it has no process.
+inline constexpr pid_t kSystemWide = 0;
+
+// A new accessibility element of the process `pid` (+1).
+AXUIElementRef element(pid_t pid = 1);
+// The messaging timeout last set on that one element; negative when none was.
+float timeout(AXUIElementRef element);
+// The timeout set on a system-wide element, which is the process's default;
+// negative when none was.
+float processDefaultTimeout();
+
+// The scripts (owned by the fake until resetAccessibility).
+AXUIElementRef application(pid_t pid);
+AXUIElementRef systemWide();
+// Scripts an attribute (the value is retained), the action names, the element
+// at every position.
+void setAttribute(AXUIElementRef element, const char* name, CFTypeRef value);
+void setActions(AXUIElementRef element, CFArrayRef names);
+void setHit(AXUIElementRef element, AXUIElementRef hit);
+
+// From now on every call to the elements of `pid` (copy attribute, copy
+// action names, element at position, perform action, set attribute) answers
+// kAXErrorCannotComplete, as a messaging timeout does; or answers again.
+void hang(pid_t pid, bool hung = true);
+// The calls that reached the elements of `pid`, answered or not.
+long calls(pid_t pid);
+// Drops the scripts, hangs and counts.
+void resetAccessibility();
 
 // What the next CGWindowListCopyWindowInfo returns (retained by the fake;
 // null for a failed query), and the options it was last called with.

@@ -51,6 +51,7 @@ Boolean AXIsProcessTrustedWithOptions(CFDictionaryRef _Nullable options);
 CFTypeID AXUIElementGetTypeID(void);
 AXUIElementRef AXUIElementCreateApplication(pid_t pid);
 AXUIElementRef AXUIElementCreateSystemWide(void);
+AXError AXUIElementGetPid(AXUIElementRef element, pid_t* pid);
 AXError AXUIElementCopyAttributeValue(AXUIElementRef element, CFStringRef attribute,
                                       CFTypeRef _Nullable* _Nonnull value);
 AXError AXUIElementSetAttributeValue(AXUIElementRef element, CFStringRef attribute, CFTypeRef value);
@@ -73,6 +74,7 @@ AGENT_PIN(AXIsProcessTrustedWithOptions, Boolean(CFDictionaryRef));
 AGENT_PIN(AXUIElementGetTypeID, CFTypeID());
 AGENT_PIN(AXUIElementCreateApplication, AXUIElementRef(pid_t));
 AGENT_PIN(AXUIElementCreateSystemWide, AXUIElementRef());
+AGENT_PIN(AXUIElementGetPid, AXError(AXUIElementRef, pid_t*));
 AGENT_PIN(AXUIElementCopyAttributeValue, AXError(AXUIElementRef, CFStringRef, CFTypeRef*));
 AGENT_PIN(AXUIElementSetAttributeValue, AXError(AXUIElementRef, CFStringRef, CFTypeRef));
 AGENT_PIN(AXUIElementCopyActionNames, AXError(AXUIElementRef, CFArrayRef*));

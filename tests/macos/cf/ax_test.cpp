@@ -1,0 +1,259 @@
+// The macOS backend's accessibility calls (ax.mm) run against the fake
+// accessibility model of fake_cf.cpp: the messaging timeout on every element
+// the backend hands out, and one wait at most per unanswering application and
+// request. Every test also proves that whatever the backend created or copied
+// was released again.
+// The seam first: CoreGraphics defines kCGNullWindowID as a macro.
+#include "platform/platform.h"
+#include "platform/macos/cf.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "fake_cf.h"
+
+namespace {
+
+using platform::Element;
+using platform::Value;
+using platform::mac::CFOwner;
+
+constexpr platform::AXError kCannotComplete = platform::kAXErrorCannotComplete;
+constexpr platform::AXError kSuccess = platform::kAXErrorSuccess;
+
+class Accessibility : public ::testing::Test {
+protected:
+    void SetUp() override { baseline_ = fakecf::live(); }
+    void TearDown() override {
+        owned_.clear();
+        fakecf::resetAccessibility();
+        EXPECT_EQ(fakecf::live(), baseline_) << "CF objects leaked";
+    }
+
+    // A new element of `pid`, released with the test's owners.
+    AXUIElementRef element(pid_t pid) {
+        owned_.emplace_back(fakecf::element(pid));
+        return owned_.back().get();
+    }
+    static CFArrayRef array(std::initializer_list<CFTypeRef> borrowed) {
+        std::vector<const void*> items(borrowed.begin(), borrowed.end());
+        return CFArrayCreate(kCFAllocatorDefault, items.data(), static_cast<CFIndex>(items.size()),
+                             &kCFTypeArrayCallBacks);
+    }
+    // Scripts an attribute whose value is a new array of the given elements.
+    static void setList(AXUIElementRef on, const char* name, std::initializer_list<CFTypeRef> elements) {
+        CFOwner<CFArrayRef> list(array(elements));
+        fakecf::setAttribute(on, name, list.get());
+    }
+    static void setText(AXUIElementRef on, const char* name, const char* text) {
+        CFOwner<CFStringRef> value = platform::mac::makeString(text);
+        fakecf::setAttribute(on, name, value.get());
+    }
+    static AXUIElementRef ref(const Element& element) { return static_cast<AXUIElementRef>(element.get()); }
+    static Element copyElement(const Element& from, const std::string& attribute) {
+        Value value;
+        if (platform::axCopyAttributeValue(from, attribute, value) != kSuccess) return {};
+        auto found = value.as<Element>();
+        return found ? *found : Element();
+    }
+
+    // Each accessibility call that talks to an application, on `element`; the
+    // answer of each.
+    static std::vector<platform::AXError> everyCall(const Element& element) {
+        Value value;
+        Value names;
+        Element hit;
+        return {platform::axCopyAttributeValue(element, "AXRole", value),
+                platform::axCopyActionNames(element, names),
+                platform::axCopyElementAtPosition(element, 10, 20, hit),
+                platform::axPerformAction(element, "AXPress"),
+                platform::axSetAttributeValue(element, "AXValue", Value("text"))};
+    }
+
+private:
+    long baseline_ = 0;
+    std::vector<CFOwner<AXUIElementRef>> owned_;
+};
+
+TEST_F(Accessibility, RootElementsWaitTheBoundedTime) {
+    Element app = platform::axCreateApplication(201);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(fakecf::timeout(ref(app)), 2.0f);
+    EXPECT_LT(fakecf::processDefaultTimeout(), 0) << "an application element's timeout is its own";
+    Element systemWide = platform::axCreateSystemWide();
+    ASSERT_TRUE(systemWide);
+    EXPECT_EQ(fakecf::timeout(ref(systemWide)), 2.0f);
+    EXPECT_EQ(fakecf::processDefaultTimeout(), 2.0f) << "set on the system-wide element, it is the default";
+}
+
+TEST_F(Accessibility, ElementsCopiedFromAnApplicationWaitTheBoundedTime) {
+    AXUIElementRef first = element(202), second = element(202), child = element(202);
+    AXUIElementRef focused = element(202), hit = element(202);
+    AXUIElementRef script = fakecf::application(202);
+    setList(script, "AXWindows", {first, second});
+    fakecf::setAttribute(script, "AXFocusedUIElement", focused);
+    fakecf::setHit(script, hit);
+    setList(first, "AXChildren", {child});
+    for (auto* e : {first, second, child, focused, hit}) ASSERT_LT(fakecf::timeout(e), 0);
+
+    Element app = platform::axCreateApplication(202);
+    Value windows;
+    ASSERT_EQ(platform::axCopyAttributeValue(app, "AXWindows", windows), kSuccess);
+    ASSERT_TRUE(windows.as<platform::Array>());
+    ASSERT_EQ(windows.as<platform::Array>()->size(), 2u);
+    Element window = *windows.as<platform::Array>()->at(0).as<Element>();
+    EXPECT_EQ(ref(window), first);
+    EXPECT_EQ(fakecf::timeout(first), 2.0f);
+    EXPECT_EQ(fakecf::timeout(second), 2.0f);
+
+    Value children;
+    ASSERT_EQ(platform::axCopyAttributeValue(window, "AXChildren", children), kSuccess);
+    EXPECT_EQ(ref(*children.as<platform::Array>()->at(0).as<Element>()), child);
+    EXPECT_EQ(fakecf::timeout(child), 2.0f);
+
+    EXPECT_EQ(ref(copyElement(app, "AXFocusedUIElement")), focused);
+    EXPECT_EQ(fakecf::timeout(focused), 2.0f);
+
+    Element atPoint;
+    ASSERT_EQ(platform::axCopyElementAtPosition(app, 10, 20, atPoint), kSuccess);
+    EXPECT_EQ(ref(atPoint), hit);
+    EXPECT_EQ(fakecf::timeout(hit), 2.0f);
+}
+
+TEST_F(Accessibility, ElementsCopiedFromTheSystemWideElementWaitTheBoundedTime) {
+    AXUIElementRef focused = element(203), hit = element(204);
+    fakecf::setAttribute(fakecf::systemWide(), "AXFocusedUIElement", focused);
+    fakecf::setHit(fakecf::systemWide(), hit);
+    Element systemWide = platform::axCreateSystemWide();
+    EXPECT_EQ(ref(copyElement(systemWide, "AXFocusedUIElement")), focused);
+    EXPECT_EQ(fakecf::timeout(focused), 2.0f);
+    Element atPoint;
+    ASSERT_EQ(platform::axCopyElementAtPosition(systemWide, 1, 2, atPoint), kSuccess);
+    EXPECT_EQ(ref(atPoint), hit);
+    EXPECT_EQ(fakecf::timeout(hit), 2.0f);
+}
+
+TEST_F(Accessibility, AnApplicationThatMissedTheTimeoutIsNotCalledAgainInTheRequest) {
+    // The focused element and its window belong to 211, the focused
+    // application is 212.
+    AXUIElementRef focused = element(211), window = element(211), other = element(212);
+    fakecf::setAttribute(fakecf::systemWide(), "AXFocusedUIElement", focused);
+    fakecf::setAttribute(fakecf::systemWide(), "AXFocusedApplication", other);
+    fakecf::setAttribute(focused, "AXWindow", window);
+    setText(other, "AXTitle", "Other");
+
+    Element systemWide = platform::axCreateSystemWide();
+    Element focusedElement = copyElement(systemWide, "AXFocusedUIElement");
+    Element otherApp = copyElement(systemWide, "AXFocusedApplication");
+    Element windowElement = copyElement(focusedElement, "AXWindow");
+    ASSERT_TRUE(focusedElement && otherApp && windowElement);
+    EXPECT_EQ(fakecf::calls(211), 1);
+
+    fakecf::hang(211);
+    Value value;
+    EXPECT_EQ(platform::axCopyAttributeValue(focusedElement, "AXRole", value), kCannotComplete);
+    EXPECT_EQ(fakecf::calls(211), 2) << "the first miss is waited for";
+
+    // Every kind of call, on the element that missed and on another element
+    // of the same application, is answered at once.
+    std::vector<platform::AXError> cannot(5, kCannotComplete);
+    EXPECT_EQ(everyCall(focusedElement), cannot);
+    EXPECT_EQ(everyCall(windowElement), cannot);
+    EXPECT_EQ(fakecf::calls(211), 2) << "no call reached the application again";
+
+    // Another application and the system-wide element are still called.
+    long otherCalls = fakecf::calls(212);
+    ASSERT_EQ(platform::axCopyAttributeValue(otherApp, "AXTitle", value), kSuccess);
+    EXPECT_EQ(*value.as<std::string>(), "Other");
+    EXPECT_EQ(platform::axPerformAction(otherApp, "AXRaise"), kSuccess);
+    EXPECT_EQ(fakecf::calls(212), otherCalls + 2);
+    long systemWideCalls = fakecf::calls(fakecf::kSystemWide);
+    EXPECT_TRUE(copyElement(systemWide, "AXFocusedUIElement"));
+    EXPECT_EQ(fakecf::calls(fakecf::kSystemWide), systemWideCalls + 1);
+}
+
+TEST_F(Accessibility, EveryCallThatMissesMarksTheApplication) {
+    // Whichever call meets the miss first, the next one is not made.
+    const char* kinds[] = {"copy attribute", "action names", "element at position", "perform action",
+                           "set attribute"};
+    for (int kind = 0; kind < 5; ++kind) {
+        SCOPED_TRACE(kinds[kind]);
+        pid_t pid = 230 + kind;
+        fakecf::hang(pid);
+        Element app = platform::axCreateApplication(pid);
+        Value value;
+        Value names;
+        Element hit;
+        platform::AXError first = kSuccess;
+        switch (kind) {
+            case 0: first = platform::axCopyAttributeValue(app, "AXRole", value); break;
+            case 1: first = platform::axCopyActionNames(app, names); break;
+            case 2: first = platform::axCopyElementAtPosition(app, 1, 1, hit); break;
+            case 3: first = platform::axPerformAction(app, "AXRaise"); break;
+            case 4: first = platform::axSetAttributeValue(app, "AXFocused", Value(true)); break;
+        }
+        EXPECT_EQ(first, kCannotComplete);
+        EXPECT_EQ(fakecf::calls(pid), 1);
+        EXPECT_EQ(platform::axCopyAttributeValue(app, "AXTitle", value), kCannotComplete);
+        EXPECT_EQ(fakecf::calls(pid), 1);
+    }
+}
+
+TEST_F(Accessibility, OnlyAMissedTimeoutMarksTheApplication) {
+    AXUIElementRef script = fakecf::application(241);
+    setText(script, "AXTitle", "Answers");
+    Element app = platform::axCreateApplication(241);
+    Value value;
+    Element hit;
+    EXPECT_EQ(platform::axCopyAttributeValue(app, "AXNothing", value), platform::kAXErrorAttributeUnsupported);
+    EXPECT_EQ(platform::axCopyElementAtPosition(app, 1, 1, hit), platform::kAXErrorNoValue);
+    EXPECT_EQ(platform::axCopyAttributeValue(app, "AXNothing", value), platform::kAXErrorAttributeUnsupported);
+    ASSERT_EQ(platform::axCopyAttributeValue(app, "AXTitle", value), kSuccess);
+    EXPECT_EQ(*value.as<std::string>(), "Answers");
+    EXPECT_EQ(fakecf::calls(241), 4);
+}
+
+TEST_F(Accessibility, TheSystemWideElementIsAlwaysCalled) {
+    // It belongs to no process: a miss of its own marks nothing.
+    fakecf::hang(fakecf::kSystemWide);
+    Element systemWide = platform::axCreateSystemWide();
+    Value value;
+    Element hit;
+    EXPECT_EQ(platform::axCopyAttributeValue(systemWide, "AXFocusedUIElement", value), kCannotComplete);
+    EXPECT_EQ(platform::axCopyAttributeValue(systemWide, "AXFocusedUIElement", value), kCannotComplete);
+    EXPECT_EQ(platform::axCopyElementAtPosition(systemWide, 1, 1, hit), kCannotComplete);
+    EXPECT_EQ(fakecf::calls(fakecf::kSystemWide), 3);
+}
+
+TEST_F(Accessibility, ANewRootElementStartsAFreshRequest) {
+    fakecf::hang(251);
+    Element app = platform::axCreateApplication(251);
+    Value value;
+    EXPECT_EQ(platform::axCopyAttributeValue(app, "AXRole", value), kCannotComplete);
+    EXPECT_EQ(platform::axCopyAttributeValue(app, "AXRole", value), kCannotComplete);
+    EXPECT_EQ(fakecf::calls(251), 1);
+
+    // A new application element: the application is waited for once more,
+    // and only once, whichever of its elements is called.
+    Element again = platform::axCreateApplication(251);
+    EXPECT_EQ(platform::axCopyAttributeValue(again, "AXRole", value), kCannotComplete);
+    EXPECT_EQ(platform::axCopyAttributeValue(app, "AXRole", value), kCannotComplete);
+    EXPECT_EQ(fakecf::calls(251), 2);
+
+    // Answering again does not matter within the request.
+    fakecf::hang(251, false);
+    setText(fakecf::application(251), "AXRole", "AXApplication");
+    EXPECT_EQ(platform::axCopyAttributeValue(app, "AXRole", value), kCannotComplete);
+    EXPECT_EQ(fakecf::calls(251), 2);
+
+    // A new system-wide element starts a request too.
+    Element systemWide = platform::axCreateSystemWide();
+    ASSERT_EQ(platform::axCopyAttributeValue(app, "AXRole", value), kSuccess);
+    EXPECT_EQ(*value.as<std::string>(), "AXApplication");
+    EXPECT_EQ(fakecf::calls(251), 3);
+}
+
+}  // namespace
