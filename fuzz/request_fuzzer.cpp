@@ -71,7 +71,7 @@ void checkId(const channel::Request& request, std::string_view line) {
     json parsedId = json::parse(request.id, nullptr, false);
     const json& inRequest = request.object.contains("id") ? request.object["id"] : json(nullptr);
     if (parsedId.is_discarded()) {
-        // Only a number beyond double range is kept as text without a value.
+        // Only an id holding a number beyond double range is kept as text without a value.
         if (!inRequest.is_null()) fail("unreadable id text for a readable id", line);
         return;
     }

@@ -82,6 +82,22 @@ class IdEcho(unittest.TestCase):
         self.assertEqual(lines, [unknown("5"), unknown("5")])
 
 
+class HugeNumbers(unittest.TestCase):
+    def test_numbers_beyond_double_range_are_read_as_infinities(self):
+        lines, err, rc = run(b'{"id":4,"op":"display","junk":1e400}\n'
+                             b'{"id":5,"op":"scroll","x":1,"y":1,"dx":1e400}\n'
+                             b'{"id":6,"op":"ax_tree","pid":0,"depth":[1e400],"max":-1E+999}\n'
+                             b'{"id":-1e400,"op":"scroll","x":1,"y":1,"dy":1e999}\n'
+                             b'{"id":7,"op":"nope","a":{"b":[1e400,-1e400]}}\n')
+        self.assertEqual(len(lines), 5, lines)
+        self.assertEqual(set(json.loads(lines[0])), {"id", "result"})
+        self.assertEqual(lines[1], b'{"id":5,"error":"Number out of range for \\"dx\\"","code":"bad_args"}')
+        self.assertEqual(lines[2], b'{"id":6,"error":"Number out of range for \\"max\\"","code":"bad_args"}')
+        self.assertEqual(lines[3], b'{"id":-1e400,"error":"Number out of range for \\"dy\\"","code":"bad_args"}')
+        self.assertEqual(lines[4], unknown("7"))
+        self.assertEqual((err, rc), (b"", 0))
+
+
 class Limits(unittest.TestCase):
     def test_overlong_line_is_dropped_with_bounded_memory(self):
         p = subprocess.Popen([AGENT], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
