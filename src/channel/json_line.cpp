@@ -1,5 +1,12 @@
 #include "channel/json_line.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <vector>
+
 namespace channel {
 namespace {
 
@@ -16,13 +23,103 @@ std::size_t skipString(std::string_view s, std::size_t i) {
     return std::string_view::npos;
 }
 
+bool isNumberChar(char c) {
+    return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+}
+
+// The length of the run of number characters at `i`.
+std::size_t numberRun(std::string_view s, std::size_t i) {
+    std::size_t end = i;
+    while (end < s.size() && isNumberChar(s[end])) ++end;
+    return end - i;
+}
+
+// A JSON number token, whatever its magnitude.
+bool isNumberToken(std::string_view t) {
+    std::size_t i = 0;
+    auto digits = [&] {
+        std::size_t start = i;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
+        return i > start;
+    };
+    if (i < t.size() && t[i] == '-') ++i;
+    if (i < t.size() && t[i] == '0')
+        ++i;
+    else if (!digits())
+        return false;
+    if (i < t.size() && t[i] == '.' && (++i, !digits())) return false;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+        if (!digits()) return false;
+    }
+    return i == t.size();
+}
+
+// Whether a JSON number token lies beyond the range of a double, which the
+// library refuses. The power of ten of its first digit that is not zero tells
+// for all but the values between 1e308 and 1e309; those are rounded by the C
+// library as the JSON library does, written without a decimal point so that
+// the locale cannot change how they read.
+bool beyondDouble(std::string_view t) {
+    auto digit = [&](std::size_t i) { return i < t.size() && t[i] >= '0' && t[i] <= '9'; };
+    std::size_t i = t[0] == '-' ? 1 : 0;
+    const std::size_t intStart = i;
+    while (digit(i)) ++i;
+    const std::size_t intEnd = i;
+    std::size_t fracStart = intEnd, fracEnd = intEnd;
+    if (i < t.size() && t[i] == '.') {
+        fracStart = ++i;
+        while (digit(i)) ++i;
+        fracEnd = i;
+    }
+    // The exponent, held at a bound far past any that matters.
+    constexpr std::int64_t kBound = std::int64_t{1} << 40;
+    std::int64_t exponent = 0;
+    if (i < t.size()) {
+        bool negative = t[++i] == '-';
+        if (t[i] == '+' || t[i] == '-') ++i;
+        for (; i < t.size(); ++i) exponent = std::min(exponent * 10 + (t[i] - '0'), kBound);
+        if (negative) exponent = -exponent;
+    }
+    std::size_t first = intStart;  // the first digit that is not zero
+    std::int64_t power;            // the power of ten it stands for, without the exponent
+    if (t[intStart] != '0') {
+        power = static_cast<std::int64_t>(intEnd - intStart) - 1;
+    } else {
+        first = fracStart;
+        while (first < fracEnd && t[first] == '0') ++first;
+        if (first == fracEnd) return false;  // zero, whatever the exponent
+        power = -static_cast<std::int64_t>(first - fracStart) - 1;
+    }
+    const std::int64_t magnitude = power + exponent;  // the value lies in [10^m, 10^(m+1))
+    if (magnitude < 308) return false;
+    if (magnitude > 308) return true;
+    std::string digits;
+    for (std::size_t k = first; k < fracEnd; ++k)
+        if (t[k] != '.') digits.push_back(t[k]);
+    digits += "e" + std::to_string(308 - (static_cast<std::int64_t>(digits.size()) - 1));
+    return std::isinf(std::strtod(digits.c_str(), nullptr));
+}
+
+// A number token beyond the range of a double. A line may hold millions of
+// them: each takes 8 bytes here, its length and sign are read again from the text.
+struct HugeNumber {
+    std::uint32_t at;       // offset in the line
+    std::uint32_t ordinal;  // how many number tokens come before it
+};
+static_assert(kMaxLineBytes + 1 <= std::numeric_limits<std::uint32_t>::max());
+
 // What one pass over the raw text tells before the library parses it: the
-// nesting stays within bounds, there is no NUL byte, and where the top-level
-// object's "id" value lies (the last one, as duplicate keys keep the last).
+// nesting stays within bounds, there is no NUL byte, where the top-level
+// object's "id" value lies (the last one, as duplicate keys keep the last),
+// and which number tokens the library would refuse as beyond double range.
 struct Scan {
     bool acceptable = false;
     std::string_view id;  // raw text of the "id" value; empty when absent
+    std::vector<HugeNumber> huge;
 };
+
 
 Scan scan(std::string_view s) {
     Scan out;
@@ -30,9 +127,22 @@ Scan scan(std::string_view s) {
     bool keyIsId = false;      // at depth 1: the key just read is "id"
     bool expectKey = false;    // at depth 1: the next string is a key
     std::size_t valueStart = std::string_view::npos;
+    std::size_t numbers = 0;   // number tokens so far
     for (std::size_t i = 0; i < s.size();) {
         char c = s[i];
         if (c == '\0') return out;
+        if (c == '-' || (c >= '0' && c <= '9')) {
+            // A run of the characters numbers are made of. In a line the
+            // library reads, each run is one number token and one number value.
+            std::string_view token = s.substr(i, numberRun(s, i));
+            // Without an exponent, fewer than 309 digits are always within range.
+            bool exponent = token.find_first_of("eE") != std::string_view::npos;
+            if ((exponent || token.size() > 308) && isNumberToken(token) && beyondDouble(token))
+                out.huge.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(numbers)});
+            ++numbers;
+            i += token.size();
+            continue;
+        }
         if (c == '"') {
             std::size_t end = skipString(s, i);
             if (end == std::string_view::npos) return out;
@@ -90,36 +200,6 @@ std::string compact(std::string_view raw) {
     }
     return out;
 }
-
-// The text without the blanks around it.
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-// A JSON number token, whatever its magnitude.
-bool isNumberToken(std::string_view t) {
-    std::size_t i = 0;
-    auto digits = [&] {
-        std::size_t start = i;
-        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
-        return i > start;
-    };
-    if (i < t.size() && t[i] == '-') ++i;
-    if (i < t.size() && t[i] == '0')
-        ++i;
-    else if (!digits())
-        return false;
-    if (i < t.size() && t[i] == '.' && (++i, !digits())) return false;
-    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-        ++i;
-        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-        if (!digits()) return false;
-    }
-    return i == t.size();
-}
-
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -185,23 +265,49 @@ std::optional<Request> parseRequest(std::string_view line) {
     if (!s.acceptable) return std::nullopt;
     Request r;
     r.id = s.id.empty() ? std::string("null") : compact(s.id);
-    const char* original = line.data();
     std::string repaired;
-    if (replaceLoneSurrogates(line, repaired)) line = repaired;
-    auto object = nlohmann::json::parse(line, nullptr, /*allow_exceptions=*/false);
-    if (object.is_discarded() && isNumberToken(trim(s.id))) {
-        // The library refuses numbers beyond the range of a double (1e400). The
-        // id is only echoed as text, so such an id does not make the line bad.
-        // The raw value must be one token: blanks inside it ("9 8") are a
-        // syntax error that compacting the id text would hide.
-        std::size_t at = static_cast<std::size_t>(s.id.data() - original);
-        std::string copy;
-        copy.reserve(line.size());
-        copy.append(line.substr(0, at)).append("0").append(line.substr(at + s.id.size()));
-        object = nlohmann::json::parse(copy, nullptr, false);
-        if (object.is_object()) object["id"] = nullptr;
+    bool changed = replaceLoneSurrogates(line, repaired);
+    if (s.huge.empty()) {
+        auto object = nlohmann::json::parse(changed ? std::string_view(repaired) : line, nullptr,
+                                            /*allow_exceptions=*/false);
+        if (!object.is_object()) return std::nullopt;
+        r.object = std::move(object);
+        return r;
     }
-    if (!object.is_object()) return std::nullopt;
+
+    // The library refuses numbers beyond the range of a double (1e400) and
+    // with them the whole line. Each is read as an infinity of its sign
+    // instead: it stands in the text as a 0 padded with blanks to its length
+    // (so the tokens and offsets stay as they were), and the parser's callback
+    // puts the infinity in its place, counting number values in text order.
+    if (!changed) repaired.assign(line);
+    for (const HugeNumber& n : s.huge) {
+        repaired[n.at] = '0';
+        std::fill_n(repaired.begin() + n.at + 1, numberRun(line, n.at) - 1, ' ');
+    }
+    auto next = s.huge.begin();
+    std::size_t numbers = 0;
+    bool matched = true;
+    nlohmann::json::parser_callback_t infinities = [&](int, nlohmann::json::parse_event_t event,
+                                                       nlohmann::json& value) {
+        if (event != nlohmann::json::parse_event_t::value || !value.is_number()) return true;
+        if (next != s.huge.end() && next->ordinal == numbers) {
+            matched = matched && value.is_number_unsigned() && value == 0;
+            constexpr double kInfinity = std::numeric_limits<double>::infinity();
+            value = line[next->at] == '-' ? -kInfinity : kInfinity;
+            ++next;
+        }
+        ++numbers;
+        return true;
+    };
+    auto object = nlohmann::json::parse(repaired, infinities, /*allow_exceptions=*/false);
+    if (!object.is_object() || !matched || next != s.huge.end()) return std::nullopt;
+    // The id is only echoed as text: one holding such a number keeps no value.
+    if (!s.id.empty()) {
+        std::size_t idAt = static_cast<std::size_t>(s.id.data() - line.data());
+        for (const HugeNumber& n : s.huge)
+            if (n.at >= idAt && n.at < idAt + s.id.size()) object["id"] = nullptr;
+    }
     r.object = std::move(object);
     return r;
 }

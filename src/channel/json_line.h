@@ -21,7 +21,9 @@ struct Request {
 
 // A request line (without its terminator) parsed into a request; none when the
 // line is too long, holds a NUL byte, nests deeper than kMaxDepth, is not valid
-// JSON or is not an object.
+// JSON or is not an object. A number beyond the range of a double (1e400) is
+// read as an infinity of its sign; an "id" holding one is null in the object
+// (its text is what is echoed).
 std::optional<Request> parseRequest(std::string_view line);
 
 // Compact JSON text; bytes that are not valid UTF-8 are replaced (U+FFFD).

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include "channel/json_line.h"
@@ -67,16 +68,58 @@ void accept(std::string_view line) {
     });
 }
 
+// EIO may pass, or last: a terminal that hung up, a background process group
+// that lost its terminal, a failing device. A few reads a short while apart
+// give a passing one time to clear; after them it counts as lasting.
+constexpr int kEioRetries = 5;
+constexpr int kEioPauseMs = 100;
+
+// Blocks until `fd` is readable, at its end or in error; the next read tells which.
+void waitReadable(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    while (::poll(&p, 1, -1) < 0) {
+        if (errno == EINTR) continue;
+        // Out of memory for the wait itself: pause a little, then read again.
+        ::poll(nullptr, 0, 10);
+        return;
+    }
+}
+
 }  // namespace
+
+ssize_t readInput(int fd, char* data, std::size_t size) {
+    // How each error is taken:
+    // - EINTR: a signal came first; read again.
+    // - EAGAIN, EWOULDBLOCK: the descriptor is non-blocking (a controller may
+    //   hand over such a pipe) and holds nothing yet; wait until it is
+    //   readable, then read again.
+    // - EIO: read again up to kEioRetries times, kEioPauseMs apart, then fail.
+    // - anything else (EBADF, EISDIR, EINVAL, EFAULT, ...): retrying cannot
+    //   help; fail at once.
+    int eio = 0;
+    for (;;) {
+        ssize_t n = ::read(fd, data, size);
+        if (n >= 0) return n;
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            waitReadable(fd);
+            continue;
+        }
+        if (errno == EIO && eio < kEioRetries) {
+            ++eio;
+            ::poll(nullptr, 0, kEioPauseMs);
+            continue;
+        }
+        return -1;
+    }
+}
 
 void readRequests(int fd) {
     std::string line;             // the current line so far
     bool overlong = false;        // the current line passed the cap: skip to its LF
     std::string chunk(1 << 16, '\0');
-    for (;;) {
-        ssize_t n = ::read(fd, chunk.data(), chunk.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+    ssize_t n;
+    while ((n = readInput(fd, chunk.data(), chunk.size())) > 0) {
         std::string_view data(chunk.data(), static_cast<std::size_t>(n));
         while (!data.empty()) {
             std::size_t lf = data.find('\n');
@@ -101,8 +144,11 @@ void readRequests(int fd) {
             data.remove_prefix(lf + 1);
         }
     }
+    // End of input or a read that failed for good: the last line without its
+    // LF is a request all the same, and everything read is answered first.
     if (!overlong && !line.empty()) accept(line);
-    platform::submit([] { std::exit(0); });
+    int status = n < 0 ? 1 : 0;
+    platform::submit([status] { std::exit(status); });
 }
 
 void run() {

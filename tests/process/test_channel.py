@@ -3,7 +3,9 @@ oversized lines, end of input and exit status, silence on standard error.
 
 Usage: test_channel.py AGENT
 """
+import ctypes
 import json
+import mmap
 import os
 import subprocess
 import sys
@@ -82,6 +84,22 @@ class IdEcho(unittest.TestCase):
         self.assertEqual(lines, [unknown("5"), unknown("5")])
 
 
+class HugeNumbers(unittest.TestCase):
+    def test_numbers_beyond_double_range_are_read_as_infinities(self):
+        lines, err, rc = run(b'{"id":4,"op":"display","junk":1e400}\n'
+                             b'{"id":5,"op":"scroll","x":1,"y":1,"dx":1e400}\n'
+                             b'{"id":6,"op":"ax_tree","pid":0,"depth":[1e400],"max":-1E+999}\n'
+                             b'{"id":-1e400,"op":"scroll","x":1,"y":1,"dy":1e999}\n'
+                             b'{"id":7,"op":"nope","a":{"b":[1e400,-1e400]}}\n')
+        self.assertEqual(len(lines), 5, lines)
+        self.assertEqual(set(json.loads(lines[0])), {"id", "result"})
+        self.assertEqual(lines[1], b'{"id":5,"error":"Number out of range for \\"dx\\"","code":"bad_args"}')
+        self.assertEqual(lines[2], b'{"id":6,"error":"Number out of range for \\"max\\"","code":"bad_args"}')
+        self.assertEqual(lines[3], b'{"id":-1e400,"error":"Number out of range for \\"dy\\"","code":"bad_args"}')
+        self.assertEqual(lines[4], unknown("7"))
+        self.assertEqual((err, rc), (b"", 0))
+
+
 class Limits(unittest.TestCase):
     def test_overlong_line_is_dropped_with_bounded_memory(self):
         p = subprocess.Popen([AGENT], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
@@ -107,6 +125,76 @@ class Limits(unittest.TestCase):
         self.assertEqual(len(line), cap)
         lines, _, _ = run(line + b"\n" + line + b"z\n{\"id\":2}\n")
         self.assertEqual(lines, [unknown("1"), unknown("2")])
+
+
+def cpu_seconds(pid):
+    """User and system time the process has used so far."""
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+class InputErrors(unittest.TestCase):
+    def test_non_blocking_input_is_waited_on_until_it_ends(self):
+        r, w = os.pipe()
+        os.set_blocking(r, False)  # the agent's reads find the pipe empty between requests
+        p = subprocess.Popen([AGENT], stdin=r, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        os.close(r)
+        try:
+            for i in range(5):
+                time.sleep(0.05)
+                os.write(w, b'{"id":%d,' % i)
+                time.sleep(0.05)  # a request split across reads
+                os.write(w, b'"op":"n"}\n')
+                self.assertEqual(p.stdout.readline(), unknown(str(i)) + b"\n")
+            # Idle on an empty non-blocking pipe: the agent waits without spinning.
+            before = cpu_seconds(p.pid)
+            time.sleep(1)
+            self.assertIsNone(p.poll(), "agent must keep running while its input is open")
+            self.assertLess(cpu_seconds(p.pid) - before, 0.3)
+            os.write(w, b'{"id":5,"op":"n"}')
+        finally:
+            os.close(w)
+        self.assertEqual(p.stdout.read(), unknown("5") + b"\n")
+        self.assertEqual(p.wait(timeout=30), 0)
+        self.assertEqual(p.stderr.read(), b"")
+        p.stdout.close()
+        p.stderr.close()
+
+    def test_input_that_cannot_be_read_ends_the_agent_with_status_1(self):
+        fd = os.open(os.path.dirname(os.path.abspath(__file__)), os.O_RDONLY)  # reading gives EISDIR
+        try:
+            p = subprocess.run([AGENT], stdin=fd, capture_output=True, timeout=60)
+        finally:
+            os.close(fd)
+        self.assertEqual((p.stdout, p.stderr, p.returncode), (b"", b"", 1))
+
+    def test_lasting_read_error_answers_what_came_before_then_status_1(self):
+        # The input is this process's own memory, read through /proc: the
+        # requests end a page of a file mapping two pages, so reading on past
+        # them fails with EIO, and keeps failing.
+        libc = ctypes.CDLL(None, use_errno=True)
+        libc.mmap.restype = ctypes.c_void_p
+        libc.mmap.argtypes = [ctypes.c_void_p, ctypes.c_size_t, ctypes.c_int, ctypes.c_int, ctypes.c_int,
+                              ctypes.c_long]
+        libc.munmap.argtypes = [ctypes.c_void_p, ctypes.c_size_t]
+        page = mmap.PAGESIZE
+        data = b'{"id":1,"op":"n"}\n{"id":2,"op":"n"}\n{"id":3,"op":"n"}'  # the last without LF
+        f = os.memfd_create("agent-input")
+        os.ftruncate(f, page)
+        os.pwrite(f, data, page - len(data))
+        at = libc.mmap(None, 2 * page, mmap.PROT_READ, mmap.MAP_SHARED, f, 0)
+        self.assertNotIn(at, (None, ctypes.c_void_p(-1).value), os.strerror(ctypes.get_errno()))
+        mem = os.open("/proc/self/mem", os.O_RDONLY)
+        try:
+            os.lseek(mem, at + page - len(data), os.SEEK_SET)
+            p = subprocess.run([AGENT], stdin=mem, capture_output=True, timeout=60)
+        finally:
+            os.close(mem)
+            libc.munmap(at, 2 * page)
+            os.close(f)
+        self.assertEqual(p.stdout, b"".join(unknown(str(i)) + b"\n" for i in (1, 2, 3)))
+        self.assertEqual((p.stderr, p.returncode), (b"", 1))
 
 
 class ClosedOutput(unittest.TestCase):

@@ -70,6 +70,9 @@ VALUES = ["null", "true", "false", '""', '"7"', '"--help"', "[]", "[1]", '["cmd"
           "2147483647", "2147483648", "-2147483648", "-2147483649", "9223372036854775807",
           "9223372036854775808", "-9223372036854775808", "-9223372036854775809", "18446744073709551615",
           "18446744073709551616", "1e18", "-1e18", "1e308", "-1e308", "1.7976931348623157e308"]
+# Beyond double range: read as an infinity of their sign (Python's json.loads reads them so too).
+HUGE = ["1e400", "-1E+400", "17976931348623159e292"]
+VALUES += HUGE
 
 RANGES = {  # accepted open intervals before truncation toward zero
     "pid": (-2147483649.0, 2147483648.0), "app": (-2147483649.0, 2147483648.0),
@@ -326,7 +329,7 @@ class Storm(unittest.TestCase):
                     n = len(cases)
                     cases.append((n, op, name, json.loads(text), f'{{"id":{n},"op":"{op}",{body}}}'))
             # An unknown extra argument of every type changes nothing.
-            for text in VALUES[:11]:
+            for text in VALUES[:11] + HUGE:
                 body = ",".join(f'"{k}":{json.dumps(v)}' for k, v in base.items())
                 n = len(cases)
                 line = f'{{"id":{n},"op":"{op}","zz":{text}' + ("," + body if body else "") + "}"

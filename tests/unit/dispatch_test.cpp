@@ -1,5 +1,8 @@
 #include "dispatch/handle.h"
 
+#include <cfloat>
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 #include "channel/json_line.h"
@@ -71,6 +74,86 @@ TEST(Parse, AnIdBeyondDoubleRangeIsKeptButNotABrokenOne) {
     for (const char* line : {R"({"id":9 88888888888888888888})", R"({"id":1 2,"op":"nope"})",
                              "{\"id\":1e400\t5}", R"({"id":1e400,"op":"nope","x":tru})", R"({"id":1e400 ])"})
         EXPECT_FALSE(channel::parseRequest(line)) << line;
+}
+
+TEST(Parse, NumbersBeyondDoubleRangeReadAsInfinities) {
+    auto request = channel::parseRequest(R"({"id":4,"op":"display","junk":1e400,"neg":-1E+400,"a":[2,-1e999,3]})");
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->id, "4");
+    const json& o = request->object;
+    EXPECT_EQ(o["id"], 4);
+    EXPECT_EQ(o["junk"].get<double>(), INFINITY);
+    EXPECT_EQ(o["neg"].get<double>(), -INFINITY);
+    EXPECT_EQ(o["a"].size(), 3u);
+    EXPECT_EQ(o["a"][0], 2);
+    EXPECT_EQ(o["a"][1].get<double>(), -INFINITY);
+    EXPECT_EQ(o["a"][2], 3);
+    // Where a double ends: the largest one and what still rounds to it are
+    // finite; past the halfway point to the next power of two is not.
+    auto number = [](const std::string& text) {
+        auto r = channel::parseRequest(R"({"n":)" + text + "}");
+        return r ? r->object["n"].get<double>() : -1.0;
+    };
+    EXPECT_EQ(number("1.7976931348623157e308"), DBL_MAX);
+    EXPECT_EQ(number("1.7976931348623158e308"), DBL_MAX);
+    EXPECT_EQ(number("17976931348623158e292"), DBL_MAX);
+    EXPECT_EQ(number("0.00017976931348623158e312"), DBL_MAX);
+    EXPECT_EQ(number("1.7976931348623159e308"), INFINITY);
+    EXPECT_EQ(number("-1.7976931348623159e308"), -INFINITY);
+    EXPECT_EQ(number("1" + std::string(308, '0')), 1e308);
+    EXPECT_EQ(number("1" + std::string(309, '0')), INFINITY);
+    EXPECT_EQ(number("1" + std::string(309, '0') + ".5e-2"), 1e307);
+    EXPECT_EQ(number("0." + std::string(400, '0') + "1e700"), 1e299);
+    EXPECT_EQ(number("1e99999999999999999999999"), INFINITY);
+    EXPECT_EQ(number("1e308"), 1e308);
+    EXPECT_EQ(number("1e-400"), 0.0);
+    EXPECT_EQ(number("0e99999"), 0.0);
+    EXPECT_EQ(number("-0.000e400"), 0.0);
+    // Strings that look like numbers are strings, and digits in them are no tokens.
+    request = channel::parseRequest(R"({"s":"1e400","t":"\"1e400","n":1e400,"m":7})");
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->object["s"], "1e400");
+    EXPECT_EQ(request->object["t"], "\"1e400");
+    EXPECT_EQ(request->object["n"].get<double>(), INFINITY);
+    EXPECT_EQ(request->object["m"], 7);
+    // Still broken JSON, whatever the huge number.
+    for (const char* line : {R"({"a":1e400 2})", R"({"a":1e400.5})", R"({"a":1e4001e400})", R"({"a":-1e400-})",
+                             R"({"a":[1e400,]})", R"({"a" 1e400})", R"({1e400:1})", "1e400",
+                             R"({"a":1e400,"b":1e400)"})
+        EXPECT_FALSE(channel::parseRequest(line)) << line;
+}
+
+TEST(Parse, AHugeNumberInsideTheIdKeepsTheIdRules) {
+    auto request = channel::parseRequest(R"({"id":[1, 1e400],"op":"nope","dx":-1e400})");
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->id, "[1,1e400]");
+    EXPECT_TRUE(request->object["id"].is_null());
+    EXPECT_EQ(request->object["dx"].get<double>(), -INFINITY);
+    request = channel::parseRequest(R"({"id":1e400,"id":2})");
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->id, "2");
+    EXPECT_EQ(request->object["id"], 2);
+    request = channel::parseRequest(R"({"id":2,"x":{"id":1e400}})");
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->id, "2");
+    EXPECT_EQ(request->object["x"]["id"].get<double>(), INFINITY);
+}
+
+TEST(Dispatch, ArgumentsBeyondDoubleRangeAreOutOfRange) {
+    fake::reset();
+    EXPECT_EQ(answer(R"({"id":5,"op":"scroll","x":1,"y":1,"dx":1e400})"),
+              json::parse(R"({"id":5,"error":"Number out of range for \"dx\"","code":"bad_args"})"));
+    EXPECT_EQ(answer(R"({"id":6,"op":"scroll","x":1,"y":1,"dy":-1e400})"),
+              json::parse(R"({"id":6,"error":"Number out of range for \"dy\"","code":"bad_args"})"));
+    EXPECT_EQ(answer(R"({"id":7,"op":"key","code":1e400})"),
+              json::parse(R"({"id":7,"error":"Number out of range for \"code\"","code":"bad_args"})"));
+    EXPECT_EQ(answer(R"({"id":8,"op":"focus_info","pid":-1e400})"),
+              json::parse(R"({"id":8,"error":"Number out of range for \"pid\"","code":"bad_args"})"));
+    EXPECT_TRUE(fake::desktop().input.posted.empty());
+    // An argument nobody reads changes nothing.
+    EXPECT_TRUE(answer(R"({"id":4,"op":"display","junk":1e400})").contains("result"));
+    // A coordinate is any number, as before: an infinite one is a point off every display.
+    EXPECT_EQ(answer(R"({"id":9,"op":"at","x":1e400,"y":1})"), json::parse(R"({"id":9,"result":{}})"));
 }
 
 TEST(Parse, LoneSurrogateEscapesReadAsReplacementCharacters) {
