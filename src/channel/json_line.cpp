@@ -120,7 +120,6 @@ struct Scan {
     std::vector<HugeNumber> huge;
 };
 
-
 Scan scan(std::string_view s) {
     Scan out;
     int depth = 0;

@@ -77,11 +77,13 @@ class FixtureGuardTest(GuardTest):
         self.assertTrue(wait_for(lambda: self.fixture.entry().endswith("mark"), BOUND), self.fixture.entry())
         return self.fixture.entry()
 
-    def test_nothing_is_typed_into_a_stopped_password_field(self):
+    def refused_while_stopped(self, field, secure):
+        """Focuses the field, stops the fixture, and checks that typing is
+        refused and the focus marked unknown; then that nothing arrived."""
         if not self.can_post_events():
             self.skipTest("no display to post events on")
         self.agent.result("ax_set", pid=self.fixture.pid, path=self.entry["id"], value="")
-        self.focus(self.password_field, True)
+        self.focus(field, secure)
         with stopped(self.fixture.pid):
             self.refused(pid=self.fixture.pid, text="abc")
             self.refused(text="def")
@@ -91,17 +93,12 @@ class FixtureGuardTest(GuardTest):
         self.assertEqual(self.settle(), "mark")
         self.assertEqual(self.fixture.password(), PASSWORD)
 
+    def test_nothing_is_typed_into_a_stopped_password_field(self):
+        self.refused_while_stopped(self.password_field, True)
+
     def test_nothing_is_typed_into_a_stopped_plain_field(self):
         # The agent cannot know that the field is a plain one: refused too.
-        if not self.can_post_events():
-            self.skipTest("no display to post events on")
-        self.agent.result("ax_set", pid=self.fixture.pid, path=self.entry["id"], value="")
-        self.focus(self.entry, False)
-        with stopped(self.fixture.pid):
-            self.refused(pid=self.fixture.pid, text="abc")
-            self.refused(text="def")
-        self.assertEqual(self.settle(), "mark")
-        self.assertEqual(self.fixture.password(), PASSWORD)
+        self.refused_while_stopped(self.entry, False)
 
     def test_a_stopped_application_marks_its_tree(self):
         whole = self.agent.result("ax_tree", pid=self.fixture.pid)
