@@ -20,3 +20,15 @@ if(NOT APPLE)
     message(STATUS "gtk+-3.0 not found: no desktop fixture, no operation-level desktop tests")
   endif()
 endif()
+
+# Accessibility desktop tests: each starts its own headless desktop (Xvfb,
+# session bus, AT-SPI bus, openbox) and a GTK3 fixture, and drives the agent.
+if(NOT APPLE)
+  file(GLOB AGENT_AX_DESKTOP_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/desktop/test_ax_*.py)
+  foreach(test ${AGENT_AX_DESKTOP_TESTS})
+    get_filename_component(name ${test} NAME_WE)
+    # Debian's interpreter: the fixture needs its GTK bindings.
+    add_test(NAME desktop.${name} COMMAND /usr/bin/python3 ${test} $<TARGET_FILE:agent>)
+    set_tests_properties(desktop.${name} PROPERTIES TIMEOUT 180 LABELS desktop)
+  endforeach()
+endif()

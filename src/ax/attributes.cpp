@@ -72,7 +72,7 @@ bool isSecure(const Element& element) {
 
 Element appElement(std::int32_t pid) {
     Element app = platform::axCreateApplication(pid);
-    platform::axSetMessagingTimeout(app, 2.0f);
+    platform::axSetMessagingTimeout(app, platform::kAXMessagingTimeoutSeconds);
     return app;
 }
 

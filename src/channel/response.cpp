@@ -19,14 +19,8 @@ std::string errorLine(const std::string& id, const std::string& message, const s
 }  // namespace
 
 std::string respondLine(const std::string& id, const nlohmann::json& request) {
-    // An unknown name is the common error; answer it without unwinding.
-    dispatch::Operation operation = dispatch::find(request);
-    if (!operation) {
-        Failure f = dispatch::unknownRequest();
-        return errorLine(id, f.message, f.code);
-    }
     try {
-        nlohmann::json result = operation(request);
+        nlohmann::json result = dispatch::handle(request);
         return "{\"id\":" + id + ",\"result\":" + dump(result) + "}\n";
     } catch (const Failure& f) {
         return errorLine(id, f.message, f.code);

@@ -5,6 +5,7 @@
 #include "channel/failure.h"
 #include "dispatch/arguments.h"
 #include "dispatch/operations.h"
+#include "platform/platform.h"
 
 namespace dispatch {
 namespace {
@@ -39,12 +40,7 @@ constexpr Entry kOperations[] = {
     {"ax_set", ops::axSet},
 };
 
-}  // namespace
-
-channel::Failure unknownRequest() { return {"Unknown request", "bad_args"}; }
-
-void ops::unknownRequest() { throw dispatch::unknownRequest(); }
-
+// The operation the request's "op" names, matched exactly; null when none.
 Operation find(const json& request) {
     const json* op = arg(request, "op");
     std::string_view name;
@@ -54,9 +50,13 @@ Operation find(const json& request) {
     return nullptr;
 }
 
+}  // namespace
+
 json handle(const json& request) {
-    if (Operation operation = find(request)) return operation(request);
-    throw unknownRequest();
+    Operation operation = find(request);
+    if (!operation) throw channel::Failure{"Unknown request", "bad_args"};
+    platform::RequestScope scope;
+    return operation(request);
 }
 
 }  // namespace dispatch

@@ -9,13 +9,9 @@ namespace dispatch {
 
 using Operation = nlohmann::json (*)(const nlohmann::json& request);
 
-// The operation the request's "op" names, matched exactly; null when none.
-Operation find(const nlohmann::json& request);
-
-// The failure for a request whose "op" names no operation.
-channel::Failure unknownRequest();
-
-// Runs the operation the request names; throws unknownRequest() when none.
+// Runs the operation the request names, as one request of the platform (what
+// the backend remembers while it runs is dropped when it returns or throws);
+// a name that matches no operation exactly throws "Unknown request" ("bad_args").
 nlohmann::json handle(const nlohmann::json& request);
 
 }  // namespace dispatch

@@ -37,7 +37,4 @@ json axFocus(const json& request);
 json axInfo(const json& request);
 json axSet(const json& request);
 
-// The answer to a name that has no operation.
-[[noreturn]] void unknownRequest();
-
 }  // namespace dispatch::ops

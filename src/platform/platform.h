@@ -119,7 +119,26 @@ void submit(std::function<void()> task);
 void sleepMicroseconds(std::uint32_t microseconds);
 
 // ---------------------------------------------------------------------------
+// Requests. A backend may remember, for the length of one request, what it
+// fetched and which applications did not answer; nothing of it outlives the
+// request. The dispatcher opens one scope around each operation it runs.
+
+void beginRequest();
+void endRequest();
+
+class RequestScope {
+public:
+    RequestScope() { beginRequest(); }
+    ~RequestScope() { endRequest(); }
+    RequestScope(const RequestScope&) = delete;
+    RequestScope& operator=(const RequestScope&) = delete;
+};
+
+// ---------------------------------------------------------------------------
 // Accessibility.
+
+// How long one accessibility call may wait for an application's answer.
+inline constexpr float kAXMessagingTimeoutSeconds = 2.0f;
 
 using AXError = std::int32_t;
 inline constexpr AXError kAXErrorSuccess = 0;

@@ -18,6 +18,8 @@ struct Desktop {
     // Every platform call, in order, one line each ("pause 12000", "read 3 AXRole", ...).
     std::vector<std::string> log;
     bool secureInput = false;  // what isSecureEventInputEnabled answers
+    int requestsBegun = 0;     // beginRequest calls
+    int requestsOpen = 0;      // begun and not yet ended
     AxState ax;
     AppsState apps;
     InputState input;

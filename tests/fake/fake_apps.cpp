@@ -20,14 +20,6 @@ const FakeApp& appOf(const platform::App& app) { return state().running.at(idOf(
 
 std::string pidText(const platform::App& app) { return std::to_string(appOf(app).pid); }
 
-std::optional<double> numberIn(const platform::Value& dict, std::string_view key) {
-    const platform::Value* v = dict.find(key);
-    if (!v) return std::nullopt;
-    if (auto i = v->as<std::int64_t>()) return static_cast<double>(*i);
-    if (auto d = v->as<double>()) return *d;
-    return std::nullopt;
-}
-
 }  // namespace
 
 platform::Value boundsEntry(double x, double y, double w, double h) {
@@ -62,19 +54,6 @@ namespace platform {
 Value cgWindowListCopyWindowInfo(std::uint32_t option, std::uint32_t relativeToWindow) {
     fake::record("window-list " + std::to_string(option) + " " + std::to_string(relativeToWindow));
     return fake::state().windowInfo;
-}
-
-bool cgRectMakeWithDictionaryRepresentation(const Value& dictionary, Rect& rect) {
-    auto x = fake::numberIn(dictionary, "X"), y = fake::numberIn(dictionary, "Y");
-    auto w = fake::numberIn(dictionary, "Width"), h = fake::numberIn(dictionary, "Height");
-    if (!x || !y || !w || !h) return false;
-    rect = {{*x, *y}, {*w, *h}};
-    return true;
-}
-
-bool cgRectContainsPoint(const Rect& r, const Point& p) {
-    return r.size.width > 0 && r.size.height > 0 && p.x >= r.origin.x && p.y >= r.origin.y &&
-           p.x < r.origin.x + r.size.width && p.y < r.origin.y + r.size.height;
 }
 
 std::uint32_t cgMainDisplayID() {

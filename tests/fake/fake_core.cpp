@@ -48,6 +48,13 @@ void releaseRef(HandleKind, void* ref) noexcept {
     if (--r->count == 0) delete r;
 }
 
+void beginRequest() {
+    ++fake::desktop().requestsBegun;
+    ++fake::desktop().requestsOpen;
+}
+
+void endRequest() { --fake::desktop().requestsOpen; }
+
 void sleepMicroseconds(std::uint32_t microseconds) {
     fake::record("pause " + std::to_string(microseconds));
 }

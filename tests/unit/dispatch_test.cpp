@@ -30,6 +30,21 @@ TEST(Dispatch, UnknownNamesAreBadArgsAndTouchNothing) {
     EXPECT_TRUE(fake::desktop().log.empty());
 }
 
+TEST(Dispatch, EachOperationRunsAsOneRequestOfThePlatform) {
+    fake::reset();
+    answer(R"({"id":1,"op":"display"})");
+    EXPECT_EQ(fake::desktop().requestsBegun, 1);
+    EXPECT_EQ(fake::desktop().requestsOpen, 0);
+    // Closed when the operation throws too.
+    json bad = answer(R"({"id":2,"op":"ax_tree"})");
+    ASSERT_TRUE(bad.contains("error")) << bad;
+    EXPECT_EQ(fake::desktop().requestsBegun, 2);
+    EXPECT_EQ(fake::desktop().requestsOpen, 0);
+    // An unknown name is no request of the platform.
+    answer(R"({"id":3,"op":"nope"})");
+    EXPECT_EQ(fake::desktop().requestsBegun, 2);
+}
+
 TEST(Response, EnvelopeKeepsIdTokenAndEscapes) {
     auto request = channel::parseRequest(R"({"op":"nope","id":123456789012345678901234567890})");
     ASSERT_TRUE(request);

@@ -23,8 +23,7 @@ AXUIElementRef elementRef(const Element& element) { return static_cast<AXUIEleme
 AXError result(::AXError error) { return static_cast<AXError>(error); }
 
 // The applications that missed the messaging timeout in the current request,
-// by process id. A request begins with its root element (axCreateApplication
-// or axCreateSystemWide); every platform call is made on the main thread.
+// by process id; every platform call is made on the main thread.
 // Made on first use: for a namespace-scope object with a destructor, ARC
 // wraps the file's initializer in an autorelease pool, which the backend's
 // tests on Linux have no runtime for.
@@ -32,8 +31,6 @@ std::vector<pid_t>& missedTimeout() {
     static std::vector<pid_t> pids;
     return pids;
 }
-
-void beginRequest() { missedTimeout().clear(); }
 
 // Makes one call to the application behind `element`, unless that
 // application already missed the timeout in this request: then the call is
@@ -53,13 +50,14 @@ AXError askApplication(AXUIElementRef element, Call call) {
 
 }  // namespace
 
+void beginRequest() { missedTimeout().clear(); }
+void endRequest() { missedTimeout().clear(); }
+
 Element axCreateApplication(std::int32_t pid) {
-    beginRequest();
     return mac::adoptElement(CFOwner<AXUIElementRef>(AXUIElementCreateApplication(static_cast<pid_t>(pid))));
 }
 
 Element axCreateSystemWide() {
-    beginRequest();
     // The timeout set on the system-wide element is also the process's default.
     return mac::adoptElement(CFOwner<AXUIElementRef>(AXUIElementCreateSystemWide()));
 }

@@ -56,10 +56,6 @@ private:
 // The untyped pointer a platform handle stores for a CF reference.
 inline void* handleRef(CFTypeRef ref) noexcept { return const_cast<void*>(ref); }
 
-// How long a call to an application waits for its answer, on every element
-// the backend hands out.
-inline constexpr float kMessagingTimeoutSeconds = 2.0f;
-
 // The one way an accessibility reference becomes an Element: takes over the
 // reference and sets the messaging timeout on that element, since a timeout
 // set on one element applies to that element only (set on the system-wide

@@ -196,7 +196,7 @@ CFOwner<CFStringRef> makeString(const std::string& text) {
 
 Element adoptElement(CFOwner<AXUIElementRef> element) noexcept {
     if (!element) return Element();
-    AXUIElementSetMessagingTimeout(element.get(), kMessagingTimeoutSeconds);
+    AXUIElementSetMessagingTimeout(element.get(), kAXMessagingTimeoutSeconds);
     return Element(handleRef(element.release()));
 }
 

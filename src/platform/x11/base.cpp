@@ -28,4 +28,8 @@ void releaseRef(HandleKind kind, void* ref) noexcept {
 
 void sleepMicroseconds(std::uint32_t microseconds) { ::usleep(microseconds); }
 
+// Creating a root element still starts the accessibility request's model.
+void beginRequest() {}
+void endRequest() {}
+
 }  // namespace platform
