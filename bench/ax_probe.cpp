@@ -49,21 +49,27 @@ void visit(const Element& e, const std::string& path, int level) {
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     if (argc > 2) {  // warm-up: the first contact with the bus costs its start-up
+        RequestScope scope;
         Element warm = axCreateApplication(std::atoi(argv[1]));
     }
-    auto t0 = std::chrono::steady_clock::now();
-    Element app = axCreateApplication(std::atoi(argv[1]));
-    axSetMessagingTimeout(app, 2.0f);
-    Value windows;
-    if (axCopyAttributeValue(app, "AXWindows", windows) != kAXErrorSuccess) {
-        std::printf("no windows\n");
-        return 1;
+    {
+        // The walk is one request, as a snapshot is.
+        RequestScope scope;
+        auto t0 = std::chrono::steady_clock::now();
+        Element app = axCreateApplication(std::atoi(argv[1]));
+        axSetMessagingTimeout(app, kAXMessagingTimeoutSeconds);
+        Value windows;
+        if (axCopyAttributeValue(app, "AXWindows", windows) != kAXErrorSuccess) {
+            std::printf("no windows\n");
+            return 1;
+        }
+        if (auto a = windows.as<Array>())
+            for (std::size_t i = 0; i < a->size(); ++i)
+                if (auto w = (*a)[i].as<Element>()) visit(*w, std::to_string(i), 1);
+        std::fprintf(stderr, "walk %.1f ms\n",
+                     std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
     }
-    if (auto a = windows.as<Array>())
-        for (std::size_t i = 0; i < a->size(); ++i)
-            if (auto w = (*a)[i].as<Element>()) visit(*w, std::to_string(i), 1);
-    std::fprintf(stderr, "walk %.1f ms\n",
-                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    RequestScope scope;
     Element sys = axCreateSystemWide();
     Value focus;
     if (axCopyAttributeValue(sys, "AXFocusedUIElement", focus) == kAXErrorSuccess)

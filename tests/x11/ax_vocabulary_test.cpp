@@ -1,7 +1,8 @@
 // The AX names the Linux backend gives AT-SPI roles and actions.
+#include <atspi/atspi-constants.h>
 #include <gtest/gtest.h>
 
-#include "platform/x11/ax_bus.h"
+#include "platform/x11/atspi/roles.h"
 
 namespace {
 

@@ -1,8 +1,11 @@
 // AT-SPI roles and actions in the AX vocabulary controllers know.
+#include "platform/x11/atspi/roles.h"
+
+#include <atspi/atspi-constants.h>
+
 #include <algorithm>
 #include <cctype>
-
-#include "platform/x11/ax_bus.h"
+#include <string_view>
 
 namespace platform::atspi {
 

@@ -1,0 +1,138 @@
+// The per-request model: objects, their basics, children and parents, and the
+// applications on the bus.
+#include "platform/x11/atspi/model.h"
+
+#include <algorithm>
+
+namespace platform::atspi {
+
+void Node::setChildren(std::vector<Ref> refs) {
+    childrenKnown = true;
+    children.clear();
+    for (auto& r : refs)
+        if (!r.null()) children.push_back(std::move(r));
+}
+
+void Model::reset() {
+    nodes_.clear();
+    apps_.clear();
+    pids_.reset();
+}
+
+Node& Model::node(const Ref& ref) {
+    auto [it, fresh] = nodes_.try_emplace(ref.key());
+    if (fresh) it->second.ref = ref;
+    return it->second;
+}
+
+std::vector<std::string> Model::applications() {
+    std::vector<std::string> out;
+    Call c{{kRegistryName, kRootPath}, kAccessibleIface, "GetChildren"};
+    std::vector<Ref> refs;
+    if (!sender_.runOne(c) || !Reader(c.reply()).get(refs)) return out;
+    for (auto& r : refs)
+        if (!r.null() && std::find(out.begin(), out.end(), r.bus) == out.end()) out.push_back(r.bus);
+    return out;
+}
+
+std::optional<std::string> Model::busOfPid(std::int32_t pid) {
+    if (pid <= 0) return std::nullopt;
+    if (!pids_) {
+        pids_.emplace();
+        auto names = applications();
+        std::vector<Call> calls;
+        for (auto& name : names)
+            calls.emplace_back(Ref{DBUS_SERVICE_DBUS, DBUS_PATH_DBUS}, DBUS_INTERFACE_DBUS,
+                               "GetConnectionUnixProcessID", "s", name);
+        sender_.run(calls);
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            std::uint32_t p = 0;
+            if (Reader(calls[i].reply()).get(p)) pids_->emplace_back(names[i], static_cast<std::int32_t>(p));
+        }
+    }
+    for (auto& [name, p] : *pids_)
+        if (p == pid) return name;
+    return std::nullopt;
+}
+
+Node* Model::basic(const Ref& ref) {
+    if (ref.null()) return nullptr;
+    Node& n = node(ref);
+    if (n.basic) return &n;
+    AppState& app = apps_[ref.bus];
+    // A few elements' reads are cheapest one by one; beyond that the request is
+    // walking the tree, and the application's cache answers for every element
+    // in one call.
+    if (!app.itemsTried && ++app.basicReads >= kWalkAfter) fetchItems(ref.bus);
+    if (!n.basic) fetchBasics({ref});
+    return n.basic ? &n : nullptr;
+}
+
+void Model::fetchBasics(const std::vector<Ref>& refs) {
+    std::vector<Call> calls;
+    for (auto& r : refs) {
+        calls.emplace_back(r, kAccessibleIface, "GetRole");
+        calls.emplace_back(r, kPropertiesIface, "GetAll", "s", kAccessibleIface);
+        calls.emplace_back(r, kAccessibleIface, "GetState");
+        calls.emplace_back(r, kAccessibleIface, "GetInterfaces");
+    }
+    sender_.run(calls);
+    for (std::size_t i = 0; i < refs.size(); ++i) {
+        Node& n = node(refs[i]);
+        if (!Reader(calls[4 * i].reply()).get(n.role)) continue;
+        n.basic = true;
+        Reader dict = Reader(calls[4 * i + 1].reply()).enter();
+        while (dict.type() == DBUS_TYPE_DICT_ENTRY) {
+            Reader entry = dict.enter();
+            std::string key;
+            if (!entry.get(key)) continue;
+            Reader v = entry.value();
+            Ref p;
+            if (key == "Name") v.get(n.name);
+            else if (key == "Description") v.get(n.description);
+            else if (key == "ChildCount") v.get(n.childCount);
+            else if (key == "Parent" && !n.parentKnown && v.get(p)) n.setParent(p);
+        }
+        Reader(calls[4 * i + 2].reply()).get(n.states);
+        Reader(calls[4 * i + 3].reply()).getIfaces(n.ifaces);
+    }
+}
+
+const std::vector<Ref>* Model::children(const Ref& ref) {
+    if (ref.null()) return nullptr;
+    if (Node& n = node(ref); n.childrenKnown) return &n.children;
+    Call c{ref, kAccessibleIface, "GetChildren"};
+    std::vector<Ref> refs;
+    if (!sender_.runOne(c) || !Reader(c.reply()).get(refs)) return nullptr;
+    Node& n = node(ref);
+    n.setChildren(std::move(refs));
+    // While walking, children the cache did not hold are read together.
+    if (auto app = apps_.find(ref.bus); app != apps_.end() && app->second.itemsTried) {
+        std::vector<Ref> unread;
+        for (auto& r : n.children)
+            if (!node(r).basic) unread.push_back(r);
+        if (!unread.empty()) fetchBasics(unread);
+    }
+    return &node(ref).children;
+}
+
+std::optional<Ref> Model::parent(const Ref& ref) {
+    if (ref.null()) return std::nullopt;
+    if (!node(ref).parentKnown) {
+        Call c{ref, kPropertiesIface, "Get", "ss", kAccessibleIface, "Parent"};
+        Ref p;
+        if (!sender_.runOne(c) || !Reader(c.reply()).value().get(p)) return std::nullopt;
+        node(ref).setParent(p);
+    }
+    const Node& n = node(ref);
+    return n.parent.null() ? std::nullopt : std::optional<Ref>(n.parent);
+}
+
+Node* Model::details(const Ref& ref) {
+    Node* n = basic(ref);
+    if (!n) return nullptr;
+    if (!n->detailed) fetchDetails(ref);
+    return &node(ref);
+}
+
+}  // namespace platform::atspi
