@@ -26,7 +26,7 @@ public:
 
     // Whether an item stands under the cursor.
     bool more() const { return type() != DBUS_TYPE_INVALID; }
-    int type() const { return valid_ ? dbus_message_iter_get_arg_type(const_cast<DBusMessageIter*>(&it_)) : DBUS_TYPE_INVALID; }
+    int type() const { return valid_ ? dbus_message_iter_get_arg_type(&it_) : DBUS_TYPE_INVALID; }
     bool skip();
 
     bool get(std::string& out);
@@ -50,7 +50,7 @@ public:
 private:
     template <class T>
     bool basic(int dbusType, T& out);
-    DBusMessageIter it_{};
+    mutable DBusMessageIter it_{};  // libdbus reads types through a non-const iterator
     bool valid_ = false;
 };
 
