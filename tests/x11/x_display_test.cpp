@@ -18,7 +18,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/x11/x_display.h"
+#include "platform/x11/xserver/x_display.h"
 
 namespace {
 

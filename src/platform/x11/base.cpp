@@ -4,7 +4,7 @@
 #include <glib-object.h>
 
 #include "platform/platform.h"
-#include "platform/x11/x_display.h"
+#include "platform/x11/xserver/x_display.h"
 
 namespace platform {
 

@@ -52,9 +52,9 @@
 #include <thread>
 
 #include "platform/platform.h"
-#include "platform/x11/keymap.h"
+#include "platform/x11/xserver/keymap.h"
 #include "platform/x11/x_desktop.h"
-#include "platform/x11/x_display.h"
+#include "platform/x11/xserver/x_display.h"
 
 namespace platform {
 namespace {

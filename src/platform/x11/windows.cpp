@@ -11,7 +11,7 @@
 
 #include "platform/platform.h"
 #include "platform/x11/x_desktop.h"
-#include "platform/x11/x_display.h"
+#include "platform/x11/xserver/x_display.h"
 
 namespace platform {
 namespace {

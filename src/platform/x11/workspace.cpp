@@ -9,10 +9,10 @@
 #include <algorithm>
 
 #include "platform/platform.h"
-#include "platform/x11/desktop_entries.h"
-#include "platform/x11/launcher.h"
+#include "platform/x11/desktop/desktop_entries.h"
+#include "platform/x11/desktop/launcher.h"
 #include "platform/x11/x_desktop.h"
-#include "platform/x11/x_display.h"
+#include "platform/x11/xserver/x_display.h"
 
 namespace platform {
 namespace {

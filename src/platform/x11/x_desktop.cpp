@@ -10,8 +10,8 @@
 #include <optional>
 #include <utility>
 
-#include "platform/x11/desktop_entries.h"
-#include "platform/x11/x_display.h"
+#include "platform/x11/desktop/desktop_entries.h"
+#include "platform/x11/xserver/x_display.h"
 
 namespace platform::x11 {
 namespace {

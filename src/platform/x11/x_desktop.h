@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/x11/window_layers.h"
+#include "platform/x11/xserver/window_layers.h"
 
 namespace platform::x11 {
 

@@ -1,4 +1,4 @@
-#include "platform/x11/desktop_entries.h"
+#include "platform/x11/desktop/desktop_entries.h"
 
 #include <sys/stat.h>
 

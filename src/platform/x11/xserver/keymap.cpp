@@ -1,4 +1,4 @@
-#include "platform/x11/keymap.h"
+#include "platform/x11/xserver/keymap.h"
 
 #include <X11/XF86keysym.h>
 #include <X11/keysym.h>

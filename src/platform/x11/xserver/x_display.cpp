@@ -1,4 +1,4 @@
-#include "platform/x11/x_display.h"
+#include "platform/x11/xserver/x_display.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
