@@ -35,6 +35,33 @@ std::unordered_map<std::string, Atom>& atoms() {
     return cache;
 }
 
+// A property's value as the server sent it, freed with the object.
+struct RawProperty {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned char* data = nullptr;
+
+    RawProperty() = default;
+    RawProperty(const RawProperty&) = delete;
+    RawProperty& operator=(const RawProperty&) = delete;
+    ~RawProperty() {
+        if (data) XFree(data);
+    }
+};
+
+// Reads `property` of `window` if it has `type` (AnyPropertyType: any);
+// false when there is no such property, window or display.
+bool readProperty(Window window, Atom property, Atom type, RawProperty& raw) {
+    Display* d = display();
+    if (!d || window == None || property == None) return false;
+    ErrorTrap trap;
+    unsigned long after = 0;
+    return XGetWindowProperty(d, window, property, 0, 1 << 16, False, type, &raw.type, &raw.format, &raw.count,
+                              &after, &raw.data) == Success &&
+           raw.data;
+}
+
 }  // namespace
 
 Display* display() {
@@ -73,40 +100,19 @@ bool ErrorTrap::failed() {
 
 std::vector<std::uint32_t> property32(Window window, Atom property, Atom type) {
     std::vector<std::uint32_t> items;
-    Display* d = display();
-    if (!d || window == None || property == None) return items;
-    ErrorTrap trap;
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(d, window, property, 0, 1 << 16, False, type, &actualType, &format,
-                           &count, &after, &data) == Success &&
-        data && format == 32) {
-        auto* longs = reinterpret_cast<unsigned long*>(data);
-        items.reserve(count);
-        for (unsigned long i = 0; i < count; ++i)
-            items.push_back(static_cast<std::uint32_t>(longs[i] & 0xffffffffUL));
-    }
-    if (data) XFree(data);
+    RawProperty raw;
+    if (!readProperty(window, property, type, raw) || raw.format != 32) return items;
+    auto* longs = reinterpret_cast<unsigned long*>(raw.data);
+    items.reserve(raw.count);
+    for (unsigned long i = 0; i < raw.count; ++i) items.push_back(static_cast<std::uint32_t>(longs[i] & 0xffffffffUL));
     return items;
 }
 
 std::optional<std::string> propertyText(Window window, Atom property) {
-    Display* d = display();
-    if (!d || window == None || property == None) return std::nullopt;
-    ErrorTrap trap;
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::optional<std::string> text;
-    if (XGetWindowProperty(d, window, property, 0, 1 << 16, False, AnyPropertyType, &actualType,
-                           &format, &count, &after, &data) == Success &&
-        data && format == 8 && actualType != None)
-        text.emplace(reinterpret_cast<const char*>(data), count);
-    if (data) XFree(data);
-    return text;
+    RawProperty raw;
+    if (!readProperty(window, property, AnyPropertyType, raw) || raw.format != 8 || raw.type == None)
+        return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(raw.data), raw.count);
 }
 
 }  // namespace platform::x11
