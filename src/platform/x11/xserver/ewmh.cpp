@@ -127,16 +127,10 @@ Time serverTime(Display* d) {
 bool requestActivation(Display* d, Window window, bool mapFirst) {
     ErrorTrap trap;
     if (mapFirst) XMapWindow(d, window);
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = atom("_NET_ACTIVE_WINDOW");
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = 2;  // from a pager: the request of a user
-    event.xclient.data.l[1] = static_cast<long>(serverTime(d));
-    event.xclient.data.l[2] = static_cast<long>(activeWindow());
-    Status sent = XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask,
-                             &event);
+    Status sent = sendMessage(d, DefaultRootWindow(d), SubstructureRedirectMask | SubstructureNotifyMask, window,
+                              atom("_NET_ACTIVE_WINDOW"),
+                              {2,  // from a pager: the request of a user
+                               static_cast<long>(serverTime(d)), static_cast<long>(activeWindow())});
     XFlush(d);
     return sent != 0 && !trap.failed();
 }

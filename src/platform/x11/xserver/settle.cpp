@@ -81,18 +81,11 @@ bool ping(Display* d, Window w) {
     if (!listening) XSelectInput(d, root, mask | SubstructureNotifyMask);
 
     PingReply want{atom("WM_PROTOCOLS"), atom("_NET_WM_PING"), ++stamp & 0x7fffffff, w};
-    XEvent ev{};
-    ev.xclient.type = ClientMessage;
-    ev.xclient.window = w;
-    ev.xclient.message_type = want.protocols;
-    ev.xclient.format = 32;
-    ev.xclient.data.l[0] = static_cast<long>(want.ping);
-    ev.xclient.data.l[1] = want.stamp;
-    ev.xclient.data.l[2] = static_cast<long>(w);
     bool answered = false;
     {
         ErrorTrap trap;
-        XSendEvent(d, w, False, NoEventMask, &ev);
+        sendMessage(d, w, NoEventMask, w, want.protocols,
+                    {static_cast<long>(want.ping), want.stamp, static_cast<long>(w)});
         XFlush(d);
         answered = awaitReply(d, want);
         if (trap.failed()) answered = false;  // the window went away

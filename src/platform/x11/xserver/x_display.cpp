@@ -115,4 +115,17 @@ std::optional<std::string> propertyText(Window window, Atom property) {
     return std::string(reinterpret_cast<const char*>(raw.data), raw.count);
 }
 
+Status sendMessage(Display* d, Window destination, long eventMask, Window window, Atom type,
+                   std::initializer_list<long> data) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = type;
+    event.xclient.format = 32;
+    int i = 0;
+    for (long item : data)
+        if (i < 5) event.xclient.data.l[i++] = item;
+    return XSendEvent(d, destination, False, eventMask, &event);
+}
+
 }  // namespace platform::x11
