@@ -3,7 +3,11 @@
 GTK3 test fixture, on a private headless desktop, and checks each round that
 the entry holds exactly the text.
 
-Usage: /usr/bin/python3 type_bench.py PATH/TO/agent [ROUNDS]"""
+With several agents (two builds to compare), all of them run on the same
+desktop and fixture and take turns, one round each, so that whatever else the
+machine does at the time weighs on each of them alike.
+
+Usage: /usr/bin/python3 type_bench.py PATH/TO/agent [PATH/TO/other-agent...] [ROUNDS]"""
 import os
 import statistics
 import sys
@@ -29,36 +33,51 @@ def entry(agent, pid):
     raise RuntimeError("the fixture has no entry")
 
 
+def report(label, times, wrong, rounds):
+    if label:
+        print(label)
+    print("type: 100 non-ASCII characters (%d UTF-16 units), %d rounds" % (UNITS, rounds))
+    print("  ms per request: min %.1f  median %.1f  max %.1f" %
+          (min(times), statistics.median(times), max(times)))
+    print("  of which fixed pauses: %d ms; per character beyond them: %.2f ms" %
+          (PAUSE_FLOOR_MS, (statistics.median(times) - PAUSE_FLOOR_MS) / len(TEXT)))
+    print("  rounds with a wrong entry text: %d" % wrong)
+
+
 def main():
     assert len(TEXT) == 100, len(TEXT)
-    agent_path = sys.argv[1]
-    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 10
+    args = sys.argv[1:]
+    rounds = int(args.pop()) if len(args) > 1 and args[-1].isdigit() else 10
+    if not args:
+        sys.exit(__doc__)
     desktop = Desktop()
-    agent = None
+    agents = []
     try:
         fixture = Fixture(desktop)
-        agent = Agent(agent_path, desktop.env)
-        field = entry(agent, fixture.pid)
+        for path in args:
+            agents.append(Agent(path, desktop.env))
+        field = entry(agents[0], fixture.pid)
         frame = field["frame"]
-        agent.result("mouse", x=frame["x"] + frame["w"] / 2, y=frame["y"] + frame["h"] / 2)
+        agents[0].result("mouse", x=frame["x"] + frame["w"] / 2, y=frame["y"] + frame["h"] / 2)
         time.sleep(0.3)
-        times, wrong = [], 0
-        for _ in range(rounds):
-            agent.result("ax_set", pid=fixture.pid, path=field["id"], value="")
-            start = time.monotonic()
-            agent.result("type", text=TEXT)
-            times.append((time.monotonic() - start) * 1000)
-            if entry(agent, fixture.pid).get("value") != TEXT:
-                wrong += 1
-        print("type: 100 non-ASCII characters (%d UTF-16 units), %d rounds" % (UNITS, rounds))
-        print("  ms per request: min %.1f  median %.1f  max %.1f" %
-              (min(times), statistics.median(times), max(times)))
-        print("  of which fixed pauses: %d ms; per character beyond them: %.2f ms" %
-              (PAUSE_FLOOR_MS, (statistics.median(times) - PAUSE_FLOOR_MS) / len(TEXT)))
-        print("  rounds with a wrong entry text: %d" % wrong)
-        return 1 if wrong else 0
+        times = [[] for _ in agents]
+        wrong = [0 for _ in agents]
+        for r in range(rounds):
+            # Who goes first changes every round (A B, B A, ...).
+            turns = range(len(agents)) if r % 2 == 0 else reversed(range(len(agents)))
+            for i in turns:
+                agent = agents[i]
+                agent.result("ax_set", pid=fixture.pid, path=field["id"], value="")
+                start = time.monotonic()
+                agent.result("type", text=TEXT)
+                times[i].append((time.monotonic() - start) * 1000)
+                if entry(agent, fixture.pid).get("value") != TEXT:
+                    wrong[i] += 1
+        for i, path in enumerate(args):
+            report("agent %s" % path if len(args) > 1 else None, times[i], wrong[i], rounds)
+        return 1 if any(wrong) else 0
     finally:
-        if agent:
+        for agent in agents:
             agent.close()
         desktop.close()
 

@@ -18,7 +18,8 @@ target_link_libraries(x11_unit_tests PRIVATE agent_backend GTest::gtest GTest::g
 gtest_discover_tests(x11_unit_tests DISCOVERY_MODE PRE_TEST)
 
 # The shared X connection against a private Xvfb the test starts, before and
-# after the server goes away.
+# after the server goes away, and the window-tree walks and window-manager
+# requests built on it.
 add_executable(x_display_test ${PROJECT_SOURCE_DIR}/tests/x11/x_display_test.cpp)
 target_include_directories(x_display_test PRIVATE ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(x_display_test PRIVATE agent_backend GTest::gtest GTest::gtest_main agent_warnings)

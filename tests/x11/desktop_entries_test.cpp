@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/x11/desktop_entries.h"
+#include "platform/x11/desktop/desktop_entries.h"
 
 namespace {
 

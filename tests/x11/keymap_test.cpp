@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <set>
 
-#include "platform/x11/keymap.h"
+#include "platform/x11/xserver/keymap.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/x11/launcher.h"
+#include "platform/x11/desktop/launcher.h"
 
 extern char** environ;
 

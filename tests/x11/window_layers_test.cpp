@@ -1,7 +1,7 @@
 // Layers of X windows in the window list.
 #include <gtest/gtest.h>
 
-#include "platform/x11/window_layers.h"
+#include "platform/x11/xserver/window_layers.h"
 
 namespace {
 

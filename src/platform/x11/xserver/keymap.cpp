@@ -1,4 +1,4 @@
-#include "platform/x11/keymap.h"
+#include "platform/x11/xserver/keymap.h"
 
 #include <X11/XF86keysym.h>
 #include <X11/keysym.h>
@@ -24,7 +24,7 @@ constexpr std::pair<std::uint16_t, Keysym> kVirtualKeys[] = {
     {0x2E, XK_m}, {0x2F, XK_period}, {0x32, XK_grave},
     // Keys that do not depend on the layout. Command is the key beside the
     // space bar, Super on a PC keyboard; as a flag it means Control (see
-    // events.cpp), because that is what shortcuts use here.
+    // keyboard.h), because that is what shortcuts use here.
     {0x24, XK_Return}, {0x30, XK_Tab}, {0x31, XK_space}, {0x33, XK_BackSpace}, {0x35, XK_Escape},
     {0x36, XK_Super_R}, {0x37, XK_Super_L}, {0x38, XK_Shift_L}, {0x39, XK_Caps_Lock},
     {0x3A, XK_Alt_L}, {0x3B, XK_Control_L}, {0x3C, XK_Shift_R}, {0x3D, XK_Alt_R},

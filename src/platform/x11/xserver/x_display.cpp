@@ -1,4 +1,4 @@
-#include "platform/x11/x_display.h"
+#include "platform/x11/xserver/x_display.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -33,6 +33,33 @@ void onIOErrorExit(Display*, void*) { lost = true; }
 std::unordered_map<std::string, Atom>& atoms() {
     static std::unordered_map<std::string, Atom> cache;
     return cache;
+}
+
+// A property's value as the server sent it, freed with the object.
+struct RawProperty {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned char* data = nullptr;
+
+    RawProperty() = default;
+    RawProperty(const RawProperty&) = delete;
+    RawProperty& operator=(const RawProperty&) = delete;
+    ~RawProperty() {
+        if (data) XFree(data);
+    }
+};
+
+// Reads `property` of `window` if it has `type` (AnyPropertyType: any);
+// false when there is no such property, window or display.
+bool readProperty(Window window, Atom property, Atom type, RawProperty& raw) {
+    Display* d = display();
+    if (!d || window == None || property == None) return false;
+    ErrorTrap trap;
+    unsigned long after = 0;
+    return XGetWindowProperty(d, window, property, 0, 1 << 16, False, type, &raw.type, &raw.format, &raw.count,
+                              &after, &raw.data) == Success &&
+           raw.data;
 }
 
 }  // namespace
@@ -73,40 +100,32 @@ bool ErrorTrap::failed() {
 
 std::vector<std::uint32_t> property32(Window window, Atom property, Atom type) {
     std::vector<std::uint32_t> items;
-    Display* d = display();
-    if (!d || window == None || property == None) return items;
-    ErrorTrap trap;
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(d, window, property, 0, 1 << 16, False, type, &actualType, &format,
-                           &count, &after, &data) == Success &&
-        data && format == 32) {
-        auto* longs = reinterpret_cast<unsigned long*>(data);
-        items.reserve(count);
-        for (unsigned long i = 0; i < count; ++i)
-            items.push_back(static_cast<std::uint32_t>(longs[i] & 0xffffffffUL));
-    }
-    if (data) XFree(data);
+    RawProperty raw;
+    if (!readProperty(window, property, type, raw) || raw.format != 32) return items;
+    auto* longs = reinterpret_cast<unsigned long*>(raw.data);
+    items.reserve(raw.count);
+    for (unsigned long i = 0; i < raw.count; ++i) items.push_back(static_cast<std::uint32_t>(longs[i] & 0xffffffffUL));
     return items;
 }
 
 std::optional<std::string> propertyText(Window window, Atom property) {
-    Display* d = display();
-    if (!d || window == None || property == None) return std::nullopt;
-    ErrorTrap trap;
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::optional<std::string> text;
-    if (XGetWindowProperty(d, window, property, 0, 1 << 16, False, AnyPropertyType, &actualType,
-                           &format, &count, &after, &data) == Success &&
-        data && format == 8 && actualType != None)
-        text.emplace(reinterpret_cast<const char*>(data), count);
-    if (data) XFree(data);
-    return text;
+    RawProperty raw;
+    if (!readProperty(window, property, AnyPropertyType, raw) || raw.format != 8 || raw.type == None)
+        return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(raw.data), raw.count);
+}
+
+Status sendMessage(Display* d, Window destination, long eventMask, Window window, Atom type,
+                   std::initializer_list<long> data) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = type;
+    event.xclient.format = 32;
+    int i = 0;
+    for (long item : data)
+        if (i < 5) event.xclient.data.l[i++] = item;
+    return XSendEvent(d, destination, False, eventMask, &event);
 }
 
 }  // namespace platform::x11

@@ -3,16 +3,16 @@
 // An application is a process that owns managed windows (_NET_CLIENT_LIST,
 // by _NET_WM_PID). Its handle holds a snapshot taken when the handle was
 // made: reading it later asks nothing of the X server.
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <algorithm>
 
 #include "platform/platform.h"
-#include "platform/x11/desktop_entries.h"
-#include "platform/x11/launcher.h"
-#include "platform/x11/x_desktop.h"
-#include "platform/x11/x_display.h"
+#include "platform/x11/desktop/app_identity.h"
+#include "platform/x11/desktop/desktop_entries.h"
+#include "platform/x11/desktop/launcher.h"
+#include "platform/x11/xserver/ewmh.h"
+#include "platform/x11/xserver/x_display.h"
 
 namespace platform {
 namespace {
@@ -58,27 +58,6 @@ std::vector<App> snapshots(std::int32_t onlyPid) {
     return apps;
 }
 
-// The server's current time, for requests the window manager orders by time:
-// a zero-length append to a property of a window of our own comes back as a
-// PropertyNotify carrying the time it was made.
-Time serverTime(Display* d) {
-    Window root = DefaultRootWindow(d);
-    XSetWindowAttributes attrs;
-    attrs.event_mask = PropertyChangeMask;
-    Window probe = XCreateWindow(d, root, -1, -1, 1, 1, 0, CopyFromParent, InputOnly, CopyFromParent, CWEventMask,
-                                 &attrs);
-    if (!probe || x11::connectionLost()) return CurrentTime;
-    Atom property = x11::atom("_AGENT_TIME_PROBE");
-    XChangeProperty(d, probe, property, XA_STRING, 8, PropModeAppend, nullptr, 0);
-    // Once the sync's reply is in, so is the event sent before it; nothing
-    // here waits on a server that went away.
-    XSync(d, False);
-    XEvent event;
-    Time time = XCheckWindowEvent(d, probe, PropertyChangeMask, &event) ? event.xproperty.time : CurrentTime;
-    XDestroyWindow(d, probe);
-    return time;
-}
-
 }  // namespace
 
 std::vector<App> runningApplications() { return snapshots(0); }
@@ -115,28 +94,13 @@ bool isHidden(const App& app) { return app && snapshot(app)->hidden; }
 std::int64_t activationPolicy(const App& app) { return app ? NSApplicationActivationPolicyRegular : -1; }
 
 // Asks the window manager to activate the application's front window, as a
-// pager would (source indication 2, which managers do not treat as focus
-// stealing). A minimised window is mapped again first (ICCCM's way back to
-// the normal state). The options have no X meaning: activation always brings
-// the window forward.
+// pager would (ewmh.h), mapping it again first when it is minimised. The
+// options have no X meaning: activation always brings the window forward.
 bool activateWithOptions(const App& app, std::uint64_t) {
     Display* d = x11::display();
     if (!app || !d || snapshot(app)->windows.empty()) return false;
     const x11::ManagedWindow& target = snapshot(app)->windows.front();
-    Window root = DefaultRootWindow(d);
-    x11::ErrorTrap trap;
-    if (target.minimised) XMapWindow(d, target.id);
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = target.id;
-    event.xclient.message_type = x11::atom("_NET_ACTIVE_WINDOW");
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = 2;
-    event.xclient.data.l[1] = static_cast<long>(serverTime(d));
-    event.xclient.data.l[2] = static_cast<long>(x11::activeWindow());
-    Status sent = XSendEvent(d, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
-    XFlush(d);
-    return sent != 0 && !trap.failed();
+    return x11::requestActivation(d, target.id, target.minimised);
 }
 
 // A macOS version test: nothing on this desktop depends on it, and the one

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +44,12 @@ private:
 std::vector<std::uint32_t> property32(Window window, Atom property, Atom type);
 // A text property (UTF8_STRING or STRING); nullopt when absent.
 std::optional<std::string> propertyText(Window window, Atom property);
+
+// Sends a 32-bit ClientMessage of `type` about `window`, with `data` as its
+// first items, to the clients that select `eventMask` on `destination`
+// (NoEventMask: to the client that made it). Zero when Xlib refused it.
+Status sendMessage(Display* d, Window destination, long eventMask, Window window, Atom type,
+                   std::initializer_list<long> data);
 
 // The objects behind event, application and source handles: one count of
 // references, deleted at zero. Element handles are AT-SPI GObjects instead.

@@ -1,4 +1,4 @@
-#include "platform/x11/window_layers.h"
+#include "platform/x11/xserver/window_layers.h"
 
 #include <algorithm>
 

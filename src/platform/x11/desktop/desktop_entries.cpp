@@ -1,4 +1,4 @@
-#include "platform/x11/desktop_entries.h"
+#include "platform/x11/desktop/desktop_entries.h"
 
 #include <sys/stat.h>
 
@@ -75,11 +75,6 @@ std::vector<std::string> execWords(std::string_view line) {
     return words;
 }
 
-std::string basename(std::string_view path) {
-    auto slash = path.rfind('/');
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
@@ -133,6 +128,11 @@ std::vector<std::string> applicationDirs() {
     return applicationDirs(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"), std::getenv("XDG_DATA_DIRS"));
 }
 
+std::string baseName(std::string_view path) {
+    auto slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
 std::string desktopId(std::string_view relativePath) {
     if (relativePath.size() <= kSuffix.size() || !relativePath.ends_with(kSuffix)) return "";
     std::string id(relativePath.substr(0, relativePath.size() - kSuffix.size()));
@@ -148,12 +148,12 @@ bool validDesktopId(std::string_view id) {
 std::string execProgram(std::string_view exec) {
     std::vector<std::string> words = execWords(unescapeValue(exec));
     std::size_t i = 0;
-    if (i < words.size() && basename(words[i]) == "env") {
+    if (i < words.size() && baseName(words[i]) == "env") {
         ++i;
         while (i < words.size() && (words[i].find('=') != std::string::npos || words[i].starts_with('-')))
             i += words[i] == "-u" || words[i] == "--unset" ? 2 : 1;  // these take the name as the next word
     }
-    return i < words.size() ? basename(words[i]) : "";
+    return i < words.size() ? baseName(words[i]) : "";
 }
 
 std::optional<DesktopEntry> readDesktopEntry(const std::string& path, std::string id) {

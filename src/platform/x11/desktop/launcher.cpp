@@ -1,4 +1,4 @@
-#include "platform/x11/launcher.h"
+#include "platform/x11/desktop/launcher.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/x11/desktop_entries.h"
+#include "platform/x11/desktop/desktop_entries.h"
 
 extern char** environ;
 

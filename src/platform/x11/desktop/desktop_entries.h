@@ -38,6 +38,9 @@ std::string desktopId(std::string_view relativePath);
 // launcher: not empty, no NUL or '/', not starting with '-' or '.'.
 bool validDesktopId(std::string_view id);
 
+// The last part of a path: what follows its last '/', or all of it.
+std::string baseName(std::string_view path);
+
 // The program of an Exec= value: its first word (with the quoting of
 // desktop entries undone), skipping an "env VAR=value..." prefix; only the
 // basename. Empty when there is none.
