@@ -2,7 +2,7 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
-#include "platform/x11/xserver/x_display.h"
+#include "platform/x11/counted.h"
 
 namespace platform {
 

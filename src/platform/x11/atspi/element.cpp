@@ -3,7 +3,7 @@
 // every kind the same way.
 #include "platform/x11/atspi/element.h"
 
-#include "platform/x11/x_display.h"
+#include "platform/x11/counted.h"
 
 namespace platform::atspi {
 

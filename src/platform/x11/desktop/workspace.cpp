@@ -12,6 +12,7 @@
 #include "platform/x11/desktop/desktop_entries.h"
 #include "platform/x11/desktop/launcher.h"
 #include "platform/x11/xserver/ewmh.h"
+#include "platform/x11/counted.h"
 #include "platform/x11/xserver/x_display.h"
 
 namespace platform {

@@ -21,6 +21,7 @@
 #include "platform/x11/xserver/keyboard.h"
 #include "platform/x11/xserver/pointer.h"
 #include "platform/x11/xserver/window_tree.h"
+#include "platform/x11/counted.h"
 #include "platform/x11/xserver/x_display.h"
 
 namespace platform {

@@ -6,7 +6,6 @@
 
 #include <X11/Xlib.h>
 
-#include <atomic>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -50,19 +49,5 @@ std::optional<std::string> propertyText(Window window, Atom property);
 // (NoEventMask: to the client that made it). Zero when Xlib refused it.
 Status sendMessage(Display* d, Window destination, long eventMask, Window window, Atom type,
                    std::initializer_list<long> data);
-
-// The objects behind event, application and source handles: one count of
-// references, deleted at zero. Element handles are AT-SPI GObjects instead.
-class Counted {
-public:
-    virtual ~Counted() = default;
-    void retain() noexcept { refs_.fetch_add(1, std::memory_order_relaxed); }
-    void release() noexcept {
-        if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
-    }
-
-private:
-    std::atomic<std::uint32_t> refs_{1};
-};
 
 }  // namespace platform::x11
