@@ -4,7 +4,8 @@ off-screen extents, raw action names, a Value interface, and loops in the tree.
 
 Usage: ax_fake_toolkit.py STATE_DIR MODE     (MODE: plain, slowcache, loop)
 Writes STATE_DIR/ready when registered, and appends every performed action's
-index to STATE_DIR/actions."""
+index to STATE_DIR/actions. In slowcache mode the cache answers only once
+STATE_DIR/release exists."""
 import os
 import sys
 import time
@@ -125,7 +126,12 @@ class Cache(dbus.service.Object):
     @dbus.service.method("org.a11y.atspi.Cache", out_signature="a((so)(so)(so)a(so)assusau)")
     def GetItems(self):
         if mode == "slowcache":
-            time.sleep(2.5)
+            # Busy until the test lets it go (STATE/release), however long a
+            # caller waits: only a caller's own timeout ends its wait.
+            for _ in range(60000):
+                if os.path.exists(os.path.join(state, "release")):
+                    break
+                time.sleep(0.01)
         items = []
         for name in CACHED:
             role, title, parent, children, ifaces, _, _ = NODES[name]

@@ -2,9 +2,8 @@
 its descriptors are as many after a series of them as after the first; the
 applications that stay are read as before."""
 import os
-import sys
 
-from ax_harness import DesktopTest, Fixture, main
+from harness import DesktopTest, Fixture, main
 
 COMING_AND_GOING = 6
 
@@ -41,4 +40,4 @@ class AppsComeAndGoTest(DesktopTest):
 
 
 if __name__ == "__main__":
-    main(sys.modules[__name__])
+    main()

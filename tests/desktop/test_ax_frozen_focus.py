@@ -12,16 +12,14 @@ import os
 import select
 import signal
 import subprocess
-import sys
 import time
 
-from ax_harness import DesktopTest, main, wait_for
+from harness import ONE_WAIT, DesktopTest, main, wait_for
 
 PASSWORD = "hunter2-Zq9"  # what the fixture puts in its password field
 ASKPASS = "/usr/lib/openssh/gnome-ssh-askpass"
 REFUSED = {"error": "Could not check the focused field", "code": "secure_field"}
-# One accessibility timeout is 2 s; ten times that and more on a busy machine.
-BOUND = 30
+BOUND = ONE_WAIT
 
 
 @contextlib.contextmanager
@@ -55,6 +53,7 @@ class GuardTest(DesktopTest):
 
 class FixtureGuardTest(GuardTest):
     def setUp(self):
+        super().setUp()
         self.elements = self.tree(depth=200, max=100000)
         self.password_field = next(e for e in self.elements if e.get("secure"))
         self.entry = next(e for e in self.elements if e["role"] == "AXTextField" and not e.get("secure"))
@@ -116,17 +115,14 @@ class FixtureGuardTest(GuardTest):
 class AskpassGuardTest(GuardTest):
     """gnome-ssh-askpass: one password field with focus; Return prints its text."""
 
-    @classmethod
-    def start_applications(cls):
+    @staticmethod
+    def start_applications(holder):
         if not os.path.exists(ASKPASS):
-            cls.askpass = None
+            holder.askpass = None
             return
-        env = dict(cls.desktop.env, GNOME_SSH_ASKPASS_NOGRAB="1")
-        cls.askpass = subprocess.Popen([ASKPASS, "Passphrase for the test key"], env=env,
-                                       stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                       stderr=subprocess.DEVNULL)
-        cls.desktop.pids.append(cls.askpass.pid)
-        cls.desktop.procs.append(cls.askpass)
+        env = dict(holder.desktop.env, GNOME_SSH_ASKPASS_NOGRAB="1")
+        holder.askpass = holder.desktop.spawn([ASKPASS, "Passphrase for the test key"], env=env,
+                                              stdout=subprocess.PIPE)
 
     def printed(self):
         """What the program printed before it ended, within the bound."""
@@ -161,4 +157,4 @@ class AskpassGuardTest(GuardTest):
 
 
 if __name__ == "__main__":
-    main(sys.modules[__name__])
+    main()

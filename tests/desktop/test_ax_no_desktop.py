@@ -3,10 +3,9 @@ request in its empty or false form, and prints nothing else."""
 import json
 import os
 import subprocess
-import sys
 import unittest
 
-AGENT = None
+import harness
 
 
 class NoDesktopTest(unittest.TestCase):
@@ -23,7 +22,7 @@ class NoDesktopTest(unittest.TestCase):
             {"id": 7, "op": "permissions"},
         ]
         text = "".join(json.dumps(r) + "\n" for r in requests)
-        done = subprocess.run([AGENT], input=text.encode(), env=env, capture_output=True, timeout=30)
+        done = subprocess.run([harness.AGENT], input=text.encode(), env=env, capture_output=True, timeout=30)
         self.assertEqual(done.returncode, 0)
         self.assertEqual(done.stderr, b"")
         answers = [json.loads(line) for line in done.stdout.decode().splitlines()]
@@ -38,5 +37,4 @@ class NoDesktopTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    AGENT = sys.argv[1]
-    unittest.main(argv=[sys.argv[0]] + sys.argv[2:], verbosity=2)
+    harness.main()

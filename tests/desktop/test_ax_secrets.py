@@ -2,9 +2,8 @@
 four characters or longer, nor its bullets: every read operation is swept
 with the fixture's password in its field, before and while that field has
 focus. Typing and setting values there are refused as documented."""
-import sys
 
-from ax_harness import DesktopTest, main, wait_for
+from harness import ONE_WAIT, DesktopTest, main, wait_for
 
 PASSWORD = "hunter2-Zq9"  # what the fixture puts in its password field
 PIECES = sorted({PASSWORD[i:j] for i in range(len(PASSWORD)) for j in range(i + 4, len(PASSWORD) + 1)})
@@ -15,6 +14,7 @@ TREE_LIMITS = [(depth, limit) for depth in (0, 1, 2, 3, 4, 8, 30, 200) for limit
 
 class SecretsTest(DesktopTest):
     def setUp(self):
+        super().setUp()
         self.answers = []  # every answer line of the test, as written
         self.assertEqual(self.fixture.password(), PASSWORD)
 
@@ -64,7 +64,7 @@ class SecretsTest(DesktopTest):
     def test_no_read_carries_the_password_while_its_field_has_focus(self):
         elements, secret = self.secret()
         self.assertEqual(self.ask("ax_focus", pid=self.fixture.pid, path=secret["id"])["result"], {"ok": True})
-        focused = wait_for(lambda: self.ask("focus_info", pid=self.fixture.pid)["result"].get("secure"), 5)
+        focused = wait_for(lambda: self.ask("focus_info", pid=self.fixture.pid)["result"].get("secure"), ONE_WAIT)
         self.assertTrue(focused, "focus did not reach the password field")
         self.assertEqual(self.ask("focus_info", pid=self.fixture.pid)["result"],
                          {"role": "AXTextField", "subrole": "AXSecureTextField", "secure": True, "secureInput": False})
@@ -86,4 +86,4 @@ class SecretsTest(DesktopTest):
 
 
 if __name__ == "__main__":
-    main(sys.modules[__name__])
+    main()

@@ -4,14 +4,14 @@ queued requests still run, and the agent exits with status 0 at the end of
 its input."""
 import json
 import subprocess
-import sys
 
-from ax_harness import DesktopTest, main, wait_for
+import harness
+from harness import LARGE_WAIT, ONE_WAIT, DesktopTest, main, wait_for
 
 
 class StreamsTest(DesktopTest):
     def spawn_agent(self):
-        return subprocess.Popen([self.agent_path], env=self.desktop.env, stdin=subprocess.PIPE,
+        return subprocess.Popen([harness.AGENT], env=self.desktop.env, stdin=subprocess.PIPE,
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
     def line(self, id, op, **args):
@@ -41,10 +41,10 @@ class StreamsTest(DesktopTest):
         p.stdin.flush()
         self.assertIsNone(p.poll(), "the agent must keep running")
         p.stdin.close()
-        self.assertEqual(p.wait(timeout=90), 0)
+        self.assertEqual(p.wait(timeout=LARGE_WAIT), 0)
         self.assertEqual(p.stderr.read(), b"")
         p.stderr.close()
-        self.assertTrue(wait_for(lambda: self.press_count() == before + 1, 5), self.status())
+        self.assertTrue(wait_for(lambda: self.press_count() == before + 1, ONE_WAIT), self.status())
         # And this agent, which shares the application, is still answered.
         self.assertGreater(len(self.tree()), 10)
 
@@ -54,15 +54,15 @@ class StreamsTest(DesktopTest):
         data = b"".join(self.line(i, "ax_tree", pid=self.fixture.pid) for i in range(40))
         data += self.line(40, "ax_press", pid=self.fixture.pid, path=path)
         data += b'{"id":41,"op":"ax_tr'  # cut off: no answer
-        out, err = p.communicate(data, timeout=90)
+        out, err = p.communicate(data, timeout=LARGE_WAIT)
         self.assertEqual((p.returncode, err), (0, b""))
         answers = [json.loads(l) for l in out.decode().splitlines()]
         self.assertEqual([a["id"] for a in answers], list(range(41)))
         for a in answers[:40]:
             self.assertGreater(len(a["result"]["elements"]), 10)
         self.assertEqual(answers[40]["result"], {"ok": True})
-        self.assertTrue(wait_for(lambda: self.press_count() == before + 1, 5), self.status())
+        self.assertTrue(wait_for(lambda: self.press_count() == before + 1, ONE_WAIT), self.status())
 
 
 if __name__ == "__main__":
-    main(sys.modules[__name__])
+    main()

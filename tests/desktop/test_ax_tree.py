@@ -1,9 +1,8 @@
 """ax_tree against the GTK3 fixture on a real AT-SPI desktop."""
 import json
 import subprocess
-import sys
 
-from ax_harness import DesktopTest, main, wait_for
+from harness import ONE_WAIT, DesktopTest, main, wait_for
 
 
 class TreeTest(DesktopTest):
@@ -13,7 +12,8 @@ class TreeTest(DesktopTest):
         self.assertEqual(len(ids), len(set(ids)))
         self.assertLessEqual(len(elements), 300)
         window = elements[0]
-        self.assertEqual((window["id"], window["role"], window.get("title")), ("0", "AXWindow", "AX Fixture"))
+        self.assertEqual((window["id"], window["role"], window.get("title")),
+                         ("0", "AXWindow", self.fixture.info["title"]))
         button = self.find(elements, "AXButton", "Press me")
         self.assertIn("AXPress", button["actions"])
         self.find(elements, "AXStaticText", "Name")
@@ -34,7 +34,8 @@ class TreeTest(DesktopTest):
     def test_frames_match_the_x11_geometry(self):
         elements = self.tree()
         frame = elements[0]["frame"]
-        info = subprocess.run(["xwininfo", "-name", "AX Fixture"], env=self.desktop.env,
+        title = self.fixture.info["title"]
+        info = subprocess.run(["xwininfo", "-name", title], env=self.desktop.env,
                               capture_output=True, text=True).stdout
         geometry = {}
         for line in info.splitlines():
@@ -42,7 +43,7 @@ class TreeTest(DesktopTest):
             geometry[key] = value.strip()
         x, y = int(geometry["Absolute upper-left X"]), int(geometry["Absolute upper-left Y"])
         w, h = int(geometry["Width"]), int(geometry["Height"])
-        extents = subprocess.run(["xprop", "-name", "AX Fixture", "_NET_FRAME_EXTENTS"], env=self.desktop.env,
+        extents = subprocess.run(["xprop", "-name", title, "_NET_FRAME_EXTENTS"], env=self.desktop.env,
                                  capture_output=True, text=True).stdout
         left, right, top, bottom = (int(v) for v in extents.split("=")[1].split(","))
         self.assertEqual((frame["x"], frame["y"], frame["w"], frame["h"]),
@@ -86,7 +87,7 @@ class TreeTest(DesktopTest):
         check = self.find(self.tree(), "AXCheckBox", "Remember me")
         before = check["value"]
         self.assertEqual(self.agent.result("ax_press", pid=self.fixture.pid, path=check["id"]), {"ok": True})
-        after = wait_for(lambda: self.find(self.tree(), "AXCheckBox", "Remember me")["value"] != before, 5)
+        after = wait_for(lambda: self.find(self.tree(), "AXCheckBox", "Remember me")["value"] != before, ONE_WAIT)
         self.assertTrue(after)
         self.assertEqual(self.find(self.tree(), "AXCheckBox", "Remember me")["value"], 1 - before)
 
@@ -115,4 +116,4 @@ class TreeTest(DesktopTest):
 
 
 if __name__ == "__main__":
-    main(sys.modules[__name__])
+    main()

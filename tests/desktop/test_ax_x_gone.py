@@ -3,10 +3,9 @@ and its time bound, what needs the display is empty or false, and the agent
 exits with status 0 at the end of its input."""
 import os
 import signal
-import sys
 import time
 
-from ax_harness import DesktopTest, main
+from harness import ONE_WAIT, DesktopTest, alive, main, wait_for
 
 REQUESTS = [
     ("windows", {}), ("display", {}), ("permissions", {}), ("apps", {}), ("frontmost", {}),
@@ -34,11 +33,12 @@ class XGoneTest(DesktopTest):
             at = self.agent.result("at", x=b["x"] + b["w"] / 2, y=b["y"] + b["h"] / 2)
             self.assertEqual(at.get("pid"), self.fixture.pid)
             self.assertTrue(before["permissions"][0]["result"]["screen"])
-        os.kill(self.desktop.xserver.pid, signal.SIGKILL)
-        self.desktop.xserver.wait()
+        xserver = self.desktop.pid("XVFB")
+        os.kill(xserver, signal.SIGKILL)
+        self.assertTrue(wait_for(lambda: not alive(xserver), ONE_WAIT), "Xvfb outlived SIGKILL")
         # The toolkit ends with its display.
         try:
-            self.fixture.proc.wait(timeout=10)
+            self.fixture.proc.wait(timeout=ONE_WAIT)
         except Exception:
             self.fixture.proc.kill()
             self.fixture.proc.wait()
@@ -68,4 +68,4 @@ class XGoneTest(DesktopTest):
 
 
 if __name__ == "__main__":
-    main(sys.modules[__name__])
+    main()

@@ -1,14 +1,15 @@
 """Running applications, the frontmost one, activation and launching by
 desktop-file id on a real X11 desktop. _NET_ACTIVE_WINDOW (read with xprop)
 is the independent witness of which application is in front."""
+import json
 import os
 import shutil
 import signal
 import subprocess
 import tempfile
 
-import desktop_harness
-from desktop_harness import DesktopTest, active_pid, wait_for, wm_class
+import harness
+from harness import ONE_WAIT, START_WAIT, DesktopTest, wait_for
 
 
 class AppsTest(DesktopTest):
@@ -30,13 +31,12 @@ class AppsTest(DesktopTest):
         finally:
             shutil.rmtree(cls.data_home, ignore_errors=True)
 
-    @classmethod
-    def agent_env(cls):
-        return dict(os.environ, XDG_DATA_HOME=cls.data_home)
+    def agent_env(self):
+        return dict(self.desktop.env, XDG_DATA_HOME=self.data_home)
 
     def assert_active_agrees_with_the_desktop(self):
         """frontmost and every app's "active" name the owner of _NET_ACTIVE_WINDOW."""
-        owner = active_pid()
+        owner = self.desktop.active_pid()
         self.assertIsNotNone(owner, "no window is active")
         front = self.agent.result("frontmost")
         self.assertEqual(front.get("pid"), owner, "frontmost %s, but pid %s owns the active window" % (front, owner))
@@ -58,7 +58,7 @@ class AppsTest(DesktopTest):
     def test_an_app_without_application_id_is_named_by_its_window_class(self):
         plain = self.start_fixture("--app-id", "", "--title", "Plain Fixture", "--position", "650,80")
         app = self.app_of(plain.pid)
-        classes = wm_class(plain.window)
+        classes = self.desktop.wm_class(plain.window)
         self.assertIsNotNone(classes, "the fixture's window has no WM_CLASS")
         self.assertEqual(app["bundleId"], classes[1])
 
@@ -76,7 +76,7 @@ class AppsTest(DesktopTest):
         since = self.fixture.mark()
         self.assertEqual(self.agent.result("activate", pid=self.fixture.pid), {"ok": True})
         self.wait_active(self.fixture.pid)
-        self.fixture.wait_event(lambda e: e["event"] == "active" and e["active"], 5,
+        self.fixture.wait_event(lambda e: e["event"] == "active" and e["active"], ONE_WAIT,
                                 "the first fixture hearing it became active", since)
         self.assert_active_agrees_with_the_desktop()
         # and back again
@@ -87,14 +87,14 @@ class AppsTest(DesktopTest):
     def test_a_minimised_app_is_hidden_and_activate_restores_it(self):
         other = self.start_fixture("--title", "Second Fixture", "--position", "700,100")
         other.command("iconify")
-        other.wait_event(lambda e: e["event"] == "state" and e["iconified"], 5, "the fixture minimised")
-        self.assertTrue(wait_for(lambda: self.app_of(other.pid)["hidden"] is True, 5),
+        other.wait_event(lambda e: e["event"] == "state" and e["iconified"], ONE_WAIT, "the fixture minimised")
+        self.assertTrue(wait_for(lambda: self.app_of(other.pid)["hidden"] is True, ONE_WAIT),
                         "a minimised app is not hidden: %s" % self.app_of(other.pid))
         self.assertEqual(self.windows_of(other.pid), [], "a minimised window is not on screen")
         self.assertIs(self.app_of(self.fixture.pid)["hidden"], False)
         since = other.mark()
         self.assertEqual(self.agent.result("activate", pid=other.pid), {"ok": True})
-        other.wait_event(lambda e: e["event"] == "state" and not e["iconified"], 5,
+        other.wait_event(lambda e: e["event"] == "state" and not e["iconified"], ONE_WAIT,
                          "the minimised fixture restored by activate", since)
         self.wait_active(other.pid)
         self.assertIs(self.app_of(other.pid)["hidden"], False)
@@ -116,7 +116,7 @@ class AppsTest(DesktopTest):
         script = os.path.join(self.data_home, desktop_id + ".sh")
         with open(script, "w") as f:
             f.write('#!/bin/sh\nexec "%s" --title "%s" --app-id "%s" --position 400,200 >"%s" 2>&1\n'
-                    % (desktop_harness.FIXTURE, title, desktop_id, out))
+                    % (harness.FIXTURE, title, desktop_id, out))
         os.chmod(script, 0o755)
         with open(os.path.join(self.data_home, "applications", desktop_id + ".desktop"), "w") as f:
             f.write("[Desktop Entry]\nType=Application\nName=%s\nExec=%s\nTerminal=false\n" % (title, script))
@@ -128,7 +128,7 @@ class AppsTest(DesktopTest):
                 with open(out) as f:
                     for line in f:
                         if '"event":"ready"' in line:
-                            return desktop_harness.json.loads(line)["pid"]
+                            return json.loads(line)["pid"]
             except OSError:
                 return None
         return wait_for(ready, timeout)
@@ -141,24 +141,24 @@ class AppsTest(DesktopTest):
 
     def test_launch_starts_a_desktop_file(self):
         out = self.write_desktop_file("org.example.LaunchedFixture", "Launched Fixture")
-        answer = self.agent.request("launch", timeout=30, bundleId="org.example.LaunchedFixture", background=False)
+        answer = self.agent.request("launch", timeout=ONE_WAIT, bundleId="org.example.LaunchedFixture", background=False)
         # a refused launch is not waited for long
-        pid = self.launched_pid(out, 20 if "result" in answer else 1)
+        pid = self.launched_pid(out, START_WAIT if "result" in answer else 1)
         if pid:
             self.addCleanup(self.stop, pid)
         self.assertEqual(answer.get("result"), {"ok": True}, answer)
         self.assertTrue(pid, "the launched fixture never showed its window")
-        windows = wait_for(lambda: self.windows_of(pid), 5)
+        windows = wait_for(lambda: self.windows_of(pid), ONE_WAIT)
         self.assertEqual([w["title"] for w in windows], ["Launched Fixture"])
         self.assertEqual(self.app_of(pid)["bundleId"], "org.example.LaunchedFixture")
 
     def test_launch_of_an_unknown_id_is_open_failed(self):
         for bundle in ("org.example.NoSuchApp", "no such app"):
             with self.subTest(bundleId=bundle):
-                answer = self.agent.request("launch", timeout=30, bundleId=bundle)
+                answer = self.agent.request("launch", timeout=ONE_WAIT, bundleId=bundle)
                 self.assertEqual((answer.get("code"), answer.get("error")),
                                  ("open_failed", "Could not open that app"), answer)
 
 
 if __name__ == "__main__":
-    desktop_harness.main()
+    harness.main()

@@ -3,8 +3,8 @@ wheel, keys with modifiers and Unicode typing. The fixture reports what
 reached it, so every check is on the receiving side."""
 import time
 
-import desktop_harness
-from desktop_harness import DesktopTest, centre, wait_for
+import harness
+from harness import ONE_WAIT, DesktopTest, centre, wait_for
 
 # Typed texts: characters from many scripts, most of them outside any
 # keyboard map, astral emoji (two UTF-16 units each) included.
@@ -20,12 +20,13 @@ MODIFIERS = [(["ctrl"], {"control"}), (["shift"], {"shift"}), (["cmd"], {"contro
              (["ctrl", "shift"], {"control", "shift"})]
 WATCHED_STATE = {"shift", "control", "mod1", "mod4"}
 # How long an event may take to reach the fixture, and a typed text to be complete.
-EVENT_WAIT = 3
-TEXT_WAIT = 15
+EVENT_WAIT = ONE_WAIT
+TEXT_WAIT = ONE_WAIT
 
 
 class InputTest(DesktopTest):
     def setUp(self):
+        super().setUp()
         # System-wide input goes to the active window: make it the fixture's.
         self.make_active(self.fixture)
         self.geometry = self.fixture.geometry()
@@ -34,7 +35,7 @@ class InputTest(DesktopTest):
         return self.geometry["widgets"][name]
 
     def ok(self, op, **args):
-        self.assertEqual(self.agent.result(op, timeout=60, **args), {"ok": True})
+        self.assertEqual(self.agent.result(op, **args), {"ok": True})
 
     def clicks(self):
         e = self.fixture.last("clicked")
@@ -313,4 +314,4 @@ def first_difference(expected, got):
 
 
 if __name__ == "__main__":
-    desktop_harness.main()
+    harness.main()

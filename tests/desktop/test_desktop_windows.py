@@ -1,7 +1,7 @@
 """The window list, hit-testing, the display and permissions against a real
 X11 desktop, checked against what the X server and the fixture say."""
-import desktop_harness
-from desktop_harness import DesktopTest, centre, client_geometry, frame_extents, root_size, stacking
+import harness
+from harness import ONE_WAIT, DesktopTest, centre
 
 
 class WindowsTest(DesktopTest):
@@ -12,8 +12,8 @@ class WindowsTest(DesktopTest):
 
     def expected_frame(self, xid):
         """The client window grown by the window manager's frame extents."""
-        client = client_geometry(xid)
-        left, right, top, bottom = frame_extents(xid)
+        client = self.desktop.client_geometry(xid)
+        left, right, top, bottom = self.desktop.frame_extents(xid)
         return {"x": client["x"] - left, "y": client["y"] - top,
                 "w": client["w"] + left + right, "h": client["h"] + top + bottom}
 
@@ -23,7 +23,7 @@ class WindowsTest(DesktopTest):
         self.assertEqual(w["layer"], 0)
         self.assertIsInstance(w["id"], int)
         self.assertGreater(w["id"], 0)
-        client = client_geometry(self.fixture.window)
+        client = self.desktop.client_geometry(self.fixture.window)
         b = w["bounds"]
         self.assertTrue(b["x"] <= client["x"] and b["y"] <= client["y"]
                         and b["x"] + b["w"] >= client["x"] + client["w"]
@@ -46,7 +46,7 @@ class WindowsTest(DesktopTest):
         listed = self.agent.result("windows")["windows"]
         mine = {self.fixture.pid: self.fixture.window, other.pid: other.window}
         order = [w["pid"] for w in listed if w["pid"] in mine]
-        top_down = [xid for xid in reversed(stacking()) if xid in mine.values()]
+        top_down = [xid for xid in reversed(self.desktop.stacking()) if xid in mine.values()]
         expected = [pid for xid in top_down for pid, w in mine.items() if w == xid]
         self.assertEqual(order, expected, "the window list's order is not the stacking order, top first")
         self.assertEqual(len(order), 2)
@@ -66,7 +66,7 @@ class WindowsTest(DesktopTest):
 
     def test_at_finds_a_popup_that_the_window_list_leaves_out(self):
         since = self.fixture.command("popup 900 700")
-        popup = self.fixture.wait_event(lambda e: e["event"] == "popup", 5, "the popup on screen", since)
+        popup = self.fixture.wait_event(lambda e: e["event"] == "popup", ONE_WAIT, "the popup on screen", since)
         try:
             found = self.agent.result("at", x=960, y=740)
             self.assertEqual((found.get("pid"), found.get("windowId")), (self.fixture.pid, popup["window"]), found)
@@ -77,7 +77,7 @@ class WindowsTest(DesktopTest):
         self.assertEqual(self.agent.result("at", x=960, y=740), {})
 
     def test_at_a_point_without_windows_is_empty(self):
-        width, height = root_size()
+        width, height = self.desktop.root_size()
         self.assertEqual(self.agent.result("at", x=width - 3, y=height - 3), {})
         self.assertEqual(self.agent.result("at", x=-50, y=-50), {})
 
@@ -97,7 +97,7 @@ class WindowsTest(DesktopTest):
         self.assertGreater(element("AXStaticText", "Deepest")["id"].count("."), 30)
 
     def test_display_is_the_screen(self):
-        width, height = root_size()
+        width, height = self.desktop.root_size()
         self.assertEqual(self.agent.result("display"), {"x": 0, "y": 0, "w": width, "h": height})
 
     def test_permissions_report_screen_access(self):
@@ -105,4 +105,4 @@ class WindowsTest(DesktopTest):
 
 
 if __name__ == "__main__":
-    desktop_harness.main()
+    harness.main()
