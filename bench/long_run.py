@@ -23,7 +23,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "desktop"))
-from ax_harness import Desktop, Fixture  # noqa: E402
+from harness import Desktop, Fixture, fixture_near  # noqa: E402
 
 IN_FLIGHT = 32  # requests written and not yet answered, at most
 MALFORMED = [b"not json", b"{", b"[1,2]", b'{"id":1,}', b"\"text\"", b"{\"a\":\"\xff\"}", b"   "]
@@ -139,7 +139,7 @@ def watch(run):
             return
 
 
-def churn(desktop, agent, count):
+def churn(desktop, agent, count, fixture_path):
     """Applications that come, are read, and go; resident memory per application."""
     def ask(line):
         agent.stdin.write(json.dumps(line).encode() + b"\n")
@@ -149,7 +149,7 @@ def churn(desktop, agent, count):
 
     before = None
     for i in range(count):
-        app = Fixture(desktop)
+        app = Fixture(desktop, path=fixture_path)
         for _ in range(3):
             ask({"op": "ax_tree", "pid": app.pid, "depth": 50, "max": 1000})
             ask({"op": "focus_info", "pid": app.pid})
@@ -175,7 +175,7 @@ def main():
 
     desktop = Desktop()
     try:
-        fixture = Fixture(desktop)
+        fixture = Fixture(desktop, path=fixture_near(options.agent))
         env = dict(desktop.env)
         argv = [options.agent]
         if options.valgrind:
@@ -210,7 +210,7 @@ def main():
         run.finished = True
         watchdog.join()
         if run.failure is None and options.apps > 0:
-            churn(desktop, agent, options.apps)
+            churn(desktop, agent, options.apps, fixture_near(options.agent))
         agent.stdin.close()
         status = agent.wait(timeout=600)
         agent.stdout.close()

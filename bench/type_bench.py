@@ -14,7 +14,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "desktop"))
-from ax_harness import Agent, Desktop, Fixture  # noqa: E402
+from harness import Agent, Desktop, Fixture, fixture_near  # noqa: E402
 
 TEXT = ("αβγδεζηθικλμνξοπρστυφχψω"  # 24 Greek
         "абвгдежзийклмнопрстуфхцч"  # 24 Cyrillic
@@ -53,7 +53,7 @@ def main():
     desktop = Desktop()
     agents = []
     try:
-        fixture = Fixture(desktop)
+        fixture = Fixture(desktop, path=fixture_near(args[0]))
         for path in args:
             agents.append(Agent(path, desktop.env))
         field = entry(agents[0], fixture.pid)
