@@ -16,7 +16,7 @@ import unittest
 AGENT = None
 
 
-def run(data: bytes, timeout=60):
+def run(data: bytes, timeout=120):
     """Feeds `data` to a fresh agent, closes its input, returns (lines, stderr, status)."""
     p = subprocess.run([AGENT], input=data, capture_output=True, timeout=timeout)
     lines = p.stdout.split(b"\n")
@@ -113,7 +113,7 @@ class Limits(unittest.TestCase):
         self.assertEqual(p.stdout.readline(), unknown("1") + b"\n")
         with open(f"/proc/{p.pid}/status") as f:
             peak_kib = next(int(l.split()[1]) for l in f if l.startswith("VmHWM"))
-        out, err = p.communicate(b"", timeout=30)
+        out, err = p.communicate(b"", timeout=120)
         self.assertEqual((out, err, p.returncode), (b"", b"", 0))
         if os.environ.get("AGENT_SANITIZED") != "1":  # ASan's quarantine and shadow would dominate
             self.assertLess(peak_kib, 64 * 1024, "resident memory must stay bounded")
@@ -156,7 +156,7 @@ class InputErrors(unittest.TestCase):
         finally:
             os.close(w)
         self.assertEqual(p.stdout.read(), unknown("5") + b"\n")
-        self.assertEqual(p.wait(timeout=30), 0)
+        self.assertEqual(p.wait(timeout=120), 0)
         self.assertEqual(p.stderr.read(), b"")
         p.stdout.close()
         p.stderr.close()
@@ -164,7 +164,7 @@ class InputErrors(unittest.TestCase):
     def test_input_that_cannot_be_read_ends_the_agent_with_status_1(self):
         fd = os.open(os.path.dirname(os.path.abspath(__file__)), os.O_RDONLY)  # reading gives EISDIR
         try:
-            p = subprocess.run([AGENT], stdin=fd, capture_output=True, timeout=60)
+            p = subprocess.run([AGENT], stdin=fd, capture_output=True, timeout=120)
         finally:
             os.close(fd)
         self.assertEqual((p.stdout, p.stderr, p.returncode), (b"", b"", 1))
@@ -188,7 +188,7 @@ class InputErrors(unittest.TestCase):
         mem = os.open("/proc/self/mem", os.O_RDONLY)
         try:
             os.lseek(mem, at + page - len(data), os.SEEK_SET)
-            p = subprocess.run([AGENT], stdin=mem, capture_output=True, timeout=60)
+            p = subprocess.run([AGENT], stdin=mem, capture_output=True, timeout=120)
         finally:
             os.close(mem)
             libc.munmap(at, 2 * page)
@@ -209,7 +209,7 @@ class ClosedOutput(unittest.TestCase):
         time.sleep(0.2)
         self.assertIsNone(p.poll(), "agent must keep running")
         p.stdin.close()
-        self.assertEqual(p.wait(timeout=30), 0)
+        self.assertEqual(p.wait(timeout=120), 0)
         self.assertEqual(p.stderr.read(), b"")
 
     def test_output_closed_by_the_reader_while_answers_are_queued(self):
@@ -224,7 +224,7 @@ class ClosedOutput(unittest.TestCase):
         self.assertIsNone(p.poll(), "agent must keep running")
         p.stdin.write(b'{"id":%d,"op":"n"}\n' % n)
         p.stdin.close()
-        self.assertEqual(p.wait(timeout=30), 0)
+        self.assertEqual(p.wait(timeout=120), 0)
         self.assertEqual(p.stderr.read(), b"")
         p.stderr.close()
 

@@ -6,7 +6,9 @@ operation with every wrong type, numbers far outside every range, enormous
 paths, and launcher identifiers that would run something if they ever reached
 a shell. Every line that is a JSON object gets exactly one well-formed answer
 with its id (a result or a documented error), nothing runs, memory stays
-bounded, and a last ordinary request is answered correctly.
+bounded, and a last ordinary request is answered correctly. Each test first
+reads up to an answer it asked for, so no answer crosses from one test into
+the next.
 
 The agent runs without DISPLAY, so input operations go nowhere and queries
 answer empty or false; that is enough here.
@@ -126,7 +128,8 @@ class Agent:
                                   stderr=subprocess.PIPE, env=env)
         self.answers = queue.Queue()
         threading.Thread(target=self._read, daemon=True).start()
-        self.syncs = 0
+        self.syncs = 0  # markers sent
+        self.synced = 0  # markers whose answer was read
 
     def _read(self):
         for line in self.p.stdout:
@@ -137,20 +140,33 @@ class Agent:
         self.p.stdin.write(data)
         self.p.stdin.flush()
 
-    def answers_until_sync(self, timeout=60):
-        """Sends a marker request and returns the raw answer lines before its answer."""
-        self.syncs += 1
-        marker = f"sync-{self.syncs}"
-        self.send(b'{"id":"%s","op":"display"}\n' % marker.encode())
+    def _until(self, marker, deadline):
+        """The raw answer lines up to the answer of MARKER (not included)."""
         got = []
-        deadline = time.monotonic() + timeout
         while True:
-            line = self.answers.get(timeout=max(0.1, deadline - time.monotonic()))
+            try:
+                line = self.answers.get(timeout=max(0.1, deadline - time.monotonic()))
+            except queue.Empty:
+                raise AssertionError(f"no answer to {marker} in time") from None
             if line is None:
                 raise AssertionError(f"agent ended (status {self.p.poll()}) before {marker}")
             if json.loads(line).get("id") == marker:
+                self.synced = self.syncs
                 return got
             got.append(line)
+
+    def answers_until_sync(self, timeout=120):
+        """Sends a marker request and returns the raw answer lines before its
+        answer and after the previous marker's. When an earlier wait gave up
+        before its marker, what was answered up to that marker is read and
+        dropped first: it belongs to the earlier test."""
+        deadline = time.monotonic() + timeout
+        if self.synced < self.syncs:
+            self._until(f"sync-{self.syncs}", deadline)
+        self.syncs += 1
+        marker = f"sync-{self.syncs}"
+        self.send(b'{"id":"%s","op":"display"}\n' % marker.encode())
+        return self._until(marker, deadline)
 
     def peak_kib(self):
         return vm(self.p.pid, "VmHWM")
@@ -165,7 +181,7 @@ class Agent:
         """Ends the input; the exit status and everything written to standard error."""
         self.p.stdin.close()
         err = self.p.stderr.read()
-        return self.p.wait(timeout=60), err
+        return self.p.wait(timeout=120), err
 
 
 class Storm(unittest.TestCase):
@@ -185,7 +201,7 @@ class Storm(unittest.TestCase):
         rc, err = agent.close()
         lines = []
         while True:
-            line = agent.answers.get(timeout=10)
+            line = agent.answers.get(timeout=120)
             if line is None:
                 break
             lines.append(json.loads(line))
@@ -200,6 +216,9 @@ class Storm(unittest.TestCase):
     final_peak = 0
 
     def setUp(self):
+        # Whatever an earlier test left unread is read and dropped here, so
+        # that no test sees another's answers.
+        self.agent.answers_until_sync()
         self.start_kib = self.agent.reset_peak()
 
     def tearDown(self):
@@ -264,7 +283,7 @@ class Storm(unittest.TestCase):
         lines = 30 // BULK  # 300 MiB of requests queued behind it
         for _ in range(lines):
             a.send(big)
-        got = a.answers_until_sync(timeout=120)
+        got = a.answers_until_sync(timeout=300)
         self.assertEqual(len(got), lines + 1)
         self.assertEqual(json.loads(got[0]), {"id": "slow", "result": {"ok": True}})
         peak = a.peak_kib()
@@ -339,7 +358,7 @@ class Storm(unittest.TestCase):
             n = len(cases)
             cases.append((n, None, "op", json.loads(text), f'{{"id":{n},"op":{text}}}'))
         a.send("".join(line + "\n" for *_, line in cases).encode())
-        got = a.answers_until_sync(timeout=120)
+        got = a.answers_until_sync(timeout=300)
         self.assertEqual(len(got), len(cases))
         failures = []
         for raw, (n, op, name, value, line) in zip(got, cases):
@@ -373,7 +392,7 @@ class Storm(unittest.TestCase):
         ]
         for line in lines:
             a.send(line + b"\n")
-        got = a.answers_until_sync(timeout=120)
+        got = a.answers_until_sync(timeout=300)
         self.assertEqual(len(got), len(lines), got)
         answers = [self.well_formed(raw, str(i + 1)) for i, raw in enumerate(got)]
         self.assertEqual(answers[0]["result"]["truncated"], False)
