@@ -37,8 +37,11 @@ FIXTURE = None
 # least ten times what it measures on a quiet machine, so that a busy one
 # stays well inside them.
 ANSWER_WAIT = 60   # an ordinary answer (a few milliseconds when quiet)
-LARGE_WAIT = 180   # an answer of tens of thousands of elements (about 1 s)
-ONE_WAIT = 30      # a request that costs at most one 2-second accessibility timeout
+EVENT_WAIT = 30    # what a request caused showing up (milliseconds when quiet)
+STALL_WAIT = 60    # a request that meets an application that does not answer
+                   # (one or two 2-second accessibility timeouts when quiet)
+LARGE_WAIT = 180   # a tree of a hundred thousand elements, or a stalled
+                   # application's many timeouts (up to 10 s when quiet)
 START_WAIT = 120   # a desktop or a fixture coming up (about 1 s)
 
 
@@ -514,7 +517,7 @@ class DesktopTest(unittest.TestCase):
     def tree(self, **args):
         return self.agent.result("ax_tree", pid=self.fixture.pid, **args)["elements"]
 
-    def bounded_sweep(self, requests, seconds=ONE_WAIT):
+    def bounded_sweep(self, requests, seconds=STALL_WAIT):
         """Each (op, args) once, each answered well-formed within `seconds`;
         the answers by op."""
         answers = {}

@@ -2,7 +2,7 @@
 the password field's protection, and stale paths."""
 import unittest
 
-from harness import ONE_WAIT, DesktopTest, main, wait_for
+from harness import EVENT_WAIT, DesktopTest, main, wait_for
 
 
 class ActionTest(DesktopTest):
@@ -14,7 +14,7 @@ class ActionTest(DesktopTest):
         answer = self.agent.result("ax_focus", pid=self.fixture.pid, path=element["id"])
         self.assertEqual(answer, {"ok": True})
         info = wait_for(lambda: (lambda f: f if f.get("role") == "AXTextField" and f["secure"] == secure else None)(
-            self.agent.result("focus_info", pid=self.fixture.pid)), ONE_WAIT)
+            self.agent.result("focus_info", pid=self.fixture.pid)), EVENT_WAIT)
         self.assertTrue(info, "focus did not reach the field")
         return info
 
@@ -22,7 +22,7 @@ class ActionTest(DesktopTest):
         before = self.status()
         button = self.find(self.tree(), "AXButton", "Press me")
         self.assertEqual(self.agent.result("ax_press", pid=self.fixture.pid, path=button["id"]), {"ok": True})
-        self.assertTrue(wait_for(lambda: self.status() != before, ONE_WAIT))
+        self.assertTrue(wait_for(lambda: self.status() != before, EVENT_WAIT))
         # A label offers no press: the action is refused, nothing happens.
         label = self.find(self.tree(), "AXStaticText", "Name")
         self.assertEqual(self.agent.result("ax_press", pid=self.fixture.pid, path=label["id"]), {"ok": False})
@@ -32,7 +32,7 @@ class ActionTest(DesktopTest):
         f = self.find(self.tree(), "AXButton", "Press me")["frame"]
         answer = self.agent.result("ax_press_at", pid=self.fixture.pid, x=f["x"] + f["w"] / 2, y=f["y"] + f["h"] / 2)
         self.assertEqual(answer, {"ok": True, "role": "AXButton"})
-        self.assertTrue(wait_for(lambda: self.status() != before, ONE_WAIT))
+        self.assertTrue(wait_for(lambda: self.status() != before, EVENT_WAIT))
         # Outside every window nothing is pressed.
         self.assertEqual(self.agent.result("ax_press_at", pid=self.fixture.pid, x=1270, y=790), {"ok": False})
 
@@ -75,7 +75,7 @@ class ActionTest(DesktopTest):
         self.agent.result("ax_set", pid=self.fixture.pid, path=plain["id"], value="")
         self.focus(plain, secure=False)
         self.assertEqual(self.agent.result("type", text="typed 42", pid=self.fixture.pid), {"ok": True})
-        self.assertTrue(wait_for(lambda: self.fields()[0].get("value") == "typed 42", ONE_WAIT), self.fields()[0])
+        self.assertTrue(wait_for(lambda: self.fields()[0].get("value") == "typed 42", EVENT_WAIT), self.fields()[0])
 
     def test_stale_path_after_the_tree_changed(self):
         elements = self.tree()
@@ -83,7 +83,7 @@ class ActionTest(DesktopTest):
         self.assertEqual(self.agent.result("ax_info", pid=self.fixture.pid, path=doomed["id"])["role"], "AXStaticText")
         remove = self.find(elements, "AXButton", "Remove")
         self.assertEqual(self.agent.result("ax_press", pid=self.fixture.pid, path=remove["id"]), {"ok": True})
-        self.assertTrue(wait_for(lambda: all(e.get("title") != "Also temporary" for e in self.tree()), ONE_WAIT))
+        self.assertTrue(wait_for(lambda: all(e.get("title") != "Also temporary" for e in self.tree()), EVENT_WAIT))
         answer = self.agent.request("ax_press", pid=self.fixture.pid, path=doomed["id"])
         self.assertEqual(answer.get("code"), "stale_element", answer)
 

@@ -8,7 +8,7 @@ import sys
 import threading
 import time
 
-from harness import LARGE_WAIT, ONE_WAIT, DesktopTest, Fixture, main
+from harness import LARGE_WAIT, STALL_WAIT, DesktopTest, Fixture, main
 
 ELEMENT_OPS = ("ax_press", "ax_focus", "ax_info", "ax_set")
 
@@ -37,7 +37,7 @@ class Sweep:
         killer.start()
         answer = self.agent.request("ax_tree", timeout=LARGE_WAIT, pid=big.pid, depth=50, max=100000)
         killer.join()
-        self.assertLess(time.monotonic() - start, ONE_WAIT)
+        self.assertLess(time.monotonic() - start, STALL_WAIT)
         self.assertEqual(set(answer["result"]), {"elements", "truncated"})
         return big
 

@@ -4,11 +4,11 @@ import signal
 import sys
 import time
 
-from harness import ONE_WAIT, DesktopTest, main
+from harness import STALL_WAIT, DesktopTest, main
 
 
 class FrozenTest(DesktopTest):
-    def test_frozen_application_answers_within_five_seconds(self):
+    def test_frozen_application_answers_within_the_bound(self):
         self.assertGreater(len(self.tree()), 10)
         os.kill(self.fixture.pid, signal.SIGSTOP)
         try:
@@ -17,15 +17,15 @@ class FrozenTest(DesktopTest):
                              ("focus_info", {}),
                              ("ax_press_at", {"pid": self.fixture.pid, "x": 100, "y": 100})):
                 start = time.monotonic()
-                answer = self.agent.request(op, timeout=ONE_WAIT * 2, **args)
-                self.assertLess(time.monotonic() - start, ONE_WAIT, op)
+                answer = self.agent.request(op, timeout=STALL_WAIT * 2, **args)
+                self.assertLess(time.monotonic() - start, STALL_WAIT, op)
                 self.assertTrue("result" in answer or answer.get("code") == "stale_element", answer)
         finally:
             os.kill(self.fixture.pid, signal.SIGCONT)
         # Once it runs again it is read in full again.
         self.assertGreater(len(self.tree()), 10)
 
-    def test_input_to_a_frozen_application_answers_within_five_seconds(self):
+    def test_input_to_a_frozen_application_answers_within_the_bound(self):
         # Typing first asks the application what has focus (one bounded wait);
         # events sent to it are not waited for.
         os.kill(self.fixture.pid, signal.SIGSTOP)
@@ -37,8 +37,8 @@ class FrozenTest(DesktopTest):
                              ("key", {"code": 0})):
                 with self.subTest(op=op, args=args):
                     start = time.monotonic()
-                    answer = self.agent.request(op, timeout=ONE_WAIT * 2, **args)
-                    self.assertLess(time.monotonic() - start, ONE_WAIT, op)
+                    answer = self.agent.request(op, timeout=STALL_WAIT * 2, **args)
+                    self.assertLess(time.monotonic() - start, STALL_WAIT, op)
                     self.assertTrue(answer.get("result") == {"ok": True} or answer.get("code") == "secure_field",
                                     answer)
             # Waits do not pile up across requests.

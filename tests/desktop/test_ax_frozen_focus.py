@@ -14,12 +14,12 @@ import signal
 import subprocess
 import time
 
-from harness import ONE_WAIT, DesktopTest, main, wait_for
+from harness import STALL_WAIT, DesktopTest, main, wait_for
 
 PASSWORD = "hunter2-Zq9"  # what the fixture puts in its password field
 ASKPASS = "/usr/lib/openssh/gnome-ssh-askpass"
 REFUSED = {"error": "Could not check the focused field", "code": "secure_field"}
-BOUND = ONE_WAIT
+BOUND = STALL_WAIT
 
 
 @contextlib.contextmanager

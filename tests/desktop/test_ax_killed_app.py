@@ -7,7 +7,7 @@ import sys
 import threading
 import time
 
-from harness import LARGE_WAIT, ONE_WAIT, DesktopTest, Fixture, main
+from harness import LARGE_WAIT, STALL_WAIT, DesktopTest, Fixture, main
 
 # After the kill, the moments at which the read is cut short spread over
 # the whole read of a large tree (about half a second here).
@@ -44,12 +44,12 @@ class KilledAppTest(DesktopTest):
                 elapsed = time.monotonic() - start
                 killer.join()
                 victim.proc.wait()
-                self.assertLess(elapsed, ONE_WAIT)
+                self.assertLess(elapsed, STALL_WAIT)
                 self.assertLessEqual(len(self.assertWellFormedTree(answer)), full)
                 # Gone for good: nothing left to read, quickly.
                 start = time.monotonic()
                 gone = self.agent.request("ax_tree", timeout=LARGE_WAIT, pid=victim.pid)
-                self.assertLess(time.monotonic() - start, ONE_WAIT)
+                self.assertLess(time.monotonic() - start, STALL_WAIT)
                 self.assertEqual(gone["result"], {"elements": [], "truncated": False})
                 answer = self.agent.request("ax_info", pid=victim.pid, path="0.0")
                 self.assertEqual(answer.get("code"), "stale_element", answer)
@@ -76,7 +76,7 @@ class KilledAppTest(DesktopTest):
             with self.subTest(op=op):
                 start = time.monotonic()
                 answer = self.agent.request(op, timeout=LARGE_WAIT, **args)
-                self.assertLess(time.monotonic() - start, ONE_WAIT)
+                self.assertLess(time.monotonic() - start, STALL_WAIT)
                 if op == "ax_tree":
                     self.assertEqual(answer["result"], {"elements": [], "truncated": False})
                 elif op in ("ax_press", "ax_focus", "ax_set", "ax_info"):

@@ -3,7 +3,7 @@ four characters or longer, nor its bullets: every read operation is swept
 with the fixture's password in its field, before and while that field has
 focus. Typing and setting values there are refused as documented."""
 
-from harness import ONE_WAIT, DesktopTest, main, wait_for
+from harness import EVENT_WAIT, DesktopTest, main, wait_for
 
 PASSWORD = "hunter2-Zq9"  # what the fixture puts in its password field
 PIECES = sorted({PASSWORD[i:j] for i in range(len(PASSWORD)) for j in range(i + 4, len(PASSWORD) + 1)})
@@ -64,7 +64,7 @@ class SecretsTest(DesktopTest):
     def test_no_read_carries_the_password_while_its_field_has_focus(self):
         elements, secret = self.secret()
         self.assertEqual(self.ask("ax_focus", pid=self.fixture.pid, path=secret["id"])["result"], {"ok": True})
-        focused = wait_for(lambda: self.ask("focus_info", pid=self.fixture.pid)["result"].get("secure"), ONE_WAIT)
+        focused = wait_for(lambda: self.ask("focus_info", pid=self.fixture.pid)["result"].get("secure"), EVENT_WAIT)
         self.assertTrue(focused, "focus did not reach the password field")
         self.assertEqual(self.ask("focus_info", pid=self.fixture.pid)["result"],
                          {"role": "AXTextField", "subrole": "AXSecureTextField", "secure": True, "secureInput": False})

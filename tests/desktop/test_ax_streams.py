@@ -6,7 +6,7 @@ import json
 import subprocess
 
 import harness
-from harness import LARGE_WAIT, ONE_WAIT, DesktopTest, main, wait_for
+from harness import EVENT_WAIT, LARGE_WAIT, DesktopTest, main, wait_for
 
 
 class StreamsTest(DesktopTest):
@@ -44,7 +44,7 @@ class StreamsTest(DesktopTest):
         self.assertEqual(p.wait(timeout=LARGE_WAIT), 0)
         self.assertEqual(p.stderr.read(), b"")
         p.stderr.close()
-        self.assertTrue(wait_for(lambda: self.press_count() == before + 1, ONE_WAIT), self.status())
+        self.assertTrue(wait_for(lambda: self.press_count() == before + 1, EVENT_WAIT), self.status())
         # And this agent, which shares the application, is still answered.
         self.assertGreater(len(self.tree()), 10)
 
@@ -61,7 +61,7 @@ class StreamsTest(DesktopTest):
         for a in answers[:40]:
             self.assertGreater(len(a["result"]["elements"]), 10)
         self.assertEqual(answers[40]["result"], {"ok": True})
-        self.assertTrue(wait_for(lambda: self.press_count() == before + 1, ONE_WAIT), self.status())
+        self.assertTrue(wait_for(lambda: self.press_count() == before + 1, EVENT_WAIT), self.status())
 
 
 if __name__ == "__main__":

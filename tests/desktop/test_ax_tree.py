@@ -2,7 +2,7 @@
 import json
 import subprocess
 
-from harness import ONE_WAIT, DesktopTest, main, wait_for
+from harness import EVENT_WAIT, DesktopTest, main, wait_for
 
 
 class TreeTest(DesktopTest):
@@ -87,7 +87,7 @@ class TreeTest(DesktopTest):
         check = self.find(self.tree(), "AXCheckBox", "Remember me")
         before = check["value"]
         self.assertEqual(self.agent.result("ax_press", pid=self.fixture.pid, path=check["id"]), {"ok": True})
-        after = wait_for(lambda: self.find(self.tree(), "AXCheckBox", "Remember me")["value"] != before, ONE_WAIT)
+        after = wait_for(lambda: self.find(self.tree(), "AXCheckBox", "Remember me")["value"] != before, EVENT_WAIT)
         self.assertTrue(after)
         self.assertEqual(self.find(self.tree(), "AXCheckBox", "Remember me")["value"], 1 - before)
 

@@ -5,7 +5,7 @@ import os
 import signal
 import time
 
-from harness import ONE_WAIT, DesktopTest, alive, main, wait_for
+from harness import STALL_WAIT, DesktopTest, alive, main, wait_for
 
 REQUESTS = [
     ("windows", {}), ("display", {}), ("permissions", {}), ("apps", {}), ("frontmost", {}),
@@ -35,10 +35,10 @@ class XGoneTest(DesktopTest):
             self.assertTrue(before["permissions"][0]["result"]["screen"])
         xserver = self.desktop.pid("XVFB")
         os.kill(xserver, signal.SIGKILL)
-        self.assertTrue(wait_for(lambda: not alive(xserver), ONE_WAIT), "Xvfb outlived SIGKILL")
+        self.assertTrue(wait_for(lambda: not alive(xserver), STALL_WAIT), "Xvfb outlived SIGKILL")
         # The toolkit ends with its display.
         try:
-            self.fixture.proc.wait(timeout=ONE_WAIT)
+            self.fixture.proc.wait(timeout=STALL_WAIT)
         except Exception:
             self.fixture.proc.kill()
             self.fixture.proc.wait()

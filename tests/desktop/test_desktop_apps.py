@@ -9,7 +9,7 @@ import subprocess
 import tempfile
 
 import harness
-from harness import ONE_WAIT, START_WAIT, DesktopTest, wait_for
+from harness import EVENT_WAIT, START_WAIT, DesktopTest, wait_for
 
 
 class AppsTest(DesktopTest):
@@ -76,7 +76,7 @@ class AppsTest(DesktopTest):
         since = self.fixture.mark()
         self.assertEqual(self.agent.result("activate", pid=self.fixture.pid), {"ok": True})
         self.wait_active(self.fixture.pid)
-        self.fixture.wait_event(lambda e: e["event"] == "active" and e["active"], ONE_WAIT,
+        self.fixture.wait_event(lambda e: e["event"] == "active" and e["active"], EVENT_WAIT,
                                 "the first fixture hearing it became active", since)
         self.assert_active_agrees_with_the_desktop()
         # and back again
@@ -87,14 +87,14 @@ class AppsTest(DesktopTest):
     def test_a_minimised_app_is_hidden_and_activate_restores_it(self):
         other = self.start_fixture("--title", "Second Fixture", "--position", "700,100")
         other.command("iconify")
-        other.wait_event(lambda e: e["event"] == "state" and e["iconified"], ONE_WAIT, "the fixture minimised")
-        self.assertTrue(wait_for(lambda: self.app_of(other.pid)["hidden"] is True, ONE_WAIT),
+        other.wait_event(lambda e: e["event"] == "state" and e["iconified"], EVENT_WAIT, "the fixture minimised")
+        self.assertTrue(wait_for(lambda: self.app_of(other.pid)["hidden"] is True, EVENT_WAIT),
                         "a minimised app is not hidden: %s" % self.app_of(other.pid))
         self.assertEqual(self.windows_of(other.pid), [], "a minimised window is not on screen")
         self.assertIs(self.app_of(self.fixture.pid)["hidden"], False)
         since = other.mark()
         self.assertEqual(self.agent.result("activate", pid=other.pid), {"ok": True})
-        other.wait_event(lambda e: e["event"] == "state" and not e["iconified"], ONE_WAIT,
+        other.wait_event(lambda e: e["event"] == "state" and not e["iconified"], EVENT_WAIT,
                          "the minimised fixture restored by activate", since)
         self.wait_active(other.pid)
         self.assertIs(self.app_of(other.pid)["hidden"], False)
@@ -141,21 +141,21 @@ class AppsTest(DesktopTest):
 
     def test_launch_starts_a_desktop_file(self):
         out = self.write_desktop_file("org.example.LaunchedFixture", "Launched Fixture")
-        answer = self.agent.request("launch", timeout=ONE_WAIT, bundleId="org.example.LaunchedFixture", background=False)
+        answer = self.agent.request("launch", timeout=EVENT_WAIT, bundleId="org.example.LaunchedFixture", background=False)
         # a refused launch is not waited for long
         pid = self.launched_pid(out, START_WAIT if "result" in answer else 1)
         if pid:
             self.addCleanup(self.stop, pid)
         self.assertEqual(answer.get("result"), {"ok": True}, answer)
         self.assertTrue(pid, "the launched fixture never showed its window")
-        windows = wait_for(lambda: self.windows_of(pid), ONE_WAIT)
+        windows = wait_for(lambda: self.windows_of(pid), EVENT_WAIT)
         self.assertEqual([w["title"] for w in windows], ["Launched Fixture"])
         self.assertEqual(self.app_of(pid)["bundleId"], "org.example.LaunchedFixture")
 
     def test_launch_of_an_unknown_id_is_open_failed(self):
         for bundle in ("org.example.NoSuchApp", "no such app"):
             with self.subTest(bundleId=bundle):
-                answer = self.agent.request("launch", timeout=ONE_WAIT, bundleId=bundle)
+                answer = self.agent.request("launch", timeout=EVENT_WAIT, bundleId=bundle)
                 self.assertEqual((answer.get("code"), answer.get("error")),
                                  ("open_failed", "Could not open that app"), answer)
 

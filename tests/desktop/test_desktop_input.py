@@ -4,7 +4,7 @@ reached it, so every check is on the receiving side."""
 import time
 
 import harness
-from harness import ONE_WAIT, DesktopTest, centre, wait_for
+from harness import DesktopTest, centre, wait_for
 
 # Typed texts: characters from many scripts, most of them outside any
 # keyboard map, astral emoji (two UTF-16 units each) included.
@@ -20,8 +20,10 @@ MODIFIERS = [(["ctrl"], {"control"}), (["shift"], {"shift"}), (["cmd"], {"contro
              (["ctrl", "shift"], {"control", "shift"})]
 WATCHED_STATE = {"shift", "control", "mod1", "mod4"}
 # How long an event may take to reach the fixture, and a typed text to be complete.
-EVENT_WAIT = ONE_WAIT
-TEXT_WAIT = ONE_WAIT
+EVENT_WAIT = harness.EVENT_WAIT
+TEXT_WAIT = harness.EVENT_WAIT
+# How long the view must stay still to count as no longer scrolling.
+QUIET = 1.0
 
 
 class InputTest(DesktopTest):
@@ -124,12 +126,14 @@ class InputTest(DesktopTest):
     # ---- the wheel ----
 
     def settled(self, since, what):
-        """The view's position once scrolling that began after SINCE has stopped."""
+        """The view's position once scrolling that began after SINCE has stopped:
+        no scroll event for QUIET seconds (the events of one request come
+        milliseconds apart on a quiet machine)."""
         self.scrolled(since, lambda e: True, what)
         while True:
             mark = self.fixture.mark()
             try:
-                self.fixture.wait_event(lambda e: e["event"] == "scroll", 0.3, "", mark)
+                self.fixture.wait_event(lambda e: e["event"] == "scroll", QUIET, "", mark)
             except AssertionError:
                 break
         g = self.fixture.geometry()

@@ -1,7 +1,7 @@
 """The window list, hit-testing, the display and permissions against a real
 X11 desktop, checked against what the X server and the fixture say."""
 import harness
-from harness import ONE_WAIT, DesktopTest, centre
+from harness import EVENT_WAIT, DesktopTest, centre
 
 
 class WindowsTest(DesktopTest):
@@ -66,7 +66,7 @@ class WindowsTest(DesktopTest):
 
     def test_at_finds_a_popup_that_the_window_list_leaves_out(self):
         since = self.fixture.command("popup 900 700")
-        popup = self.fixture.wait_event(lambda e: e["event"] == "popup", ONE_WAIT, "the popup on screen", since)
+        popup = self.fixture.wait_event(lambda e: e["event"] == "popup", EVENT_WAIT, "the popup on screen", since)
         try:
             found = self.agent.result("at", x=960, y=740)
             self.assertEqual((found.get("pid"), found.get("windowId")), (self.fixture.pid, popup["window"]), found)
