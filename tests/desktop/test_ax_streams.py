@@ -11,8 +11,22 @@ from harness import EVENT_WAIT, LARGE_WAIT, DesktopTest, main, wait_for
 
 class StreamsTest(DesktopTest):
     def spawn_agent(self):
-        return subprocess.Popen([harness.AGENT], env=self.desktop.env, stdin=subprocess.PIPE,
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        p = subprocess.Popen([harness.AGENT], env=self.desktop.env, stdin=subprocess.PIPE,
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.addCleanup(self.reap, p)
+        return p
+
+    @staticmethod
+    def reap(p):
+        """Stops an agent a failed test left running, and closes its pipes."""
+        if p.poll() is None:
+            p.kill()
+        p.wait()
+        for stream in (p.stdin, p.stdout, p.stderr):
+            try:
+                stream.close()
+            except OSError:  # the agent is gone: what was buffered for it is dropped
+                pass
 
     def line(self, id, op, **args):
         return (json.dumps(dict(args, id=id, op=op)) + "\n").encode()
