@@ -92,7 +92,7 @@ class Agent:
         while b"\n" not in self.buffer:
             left = deadline - time.monotonic()
             if left <= 0 or not select.select([self.proc.stdout], [], [], left)[0]:
-                raise AssertionError("no answer to %s in time" % what)
+                raise AssertionError("no answer to %s" % what)
             chunk = os.read(self.proc.stdout.fileno(), 1 << 20)
             if not chunk:
                 raise AssertionError("the agent ended (status %s) before answering %s" % (self.proc.wait(), what))
@@ -116,7 +116,7 @@ class Agent:
                 self.last_line = raw
                 return answer
             if not (type(got) is int and 0 < got < self.next_id):
-                raise AssertionError("answer %s to request %s" % (raw[:300], what))
+                raise AssertionError("answer %s to %s" % (raw[:300], what))
 
     def result(self, op, timeout=ANSWER_WAIT, **args):
         """The "result" of a request that must succeed."""
