@@ -38,7 +38,7 @@ class GuardTest(DesktopTest):
         answer = self.agent.request("type", timeout=BOUND * 2, **args)
         self.assertLess(time.monotonic() - start, BOUND, args)
         answer.pop("id")
-        self.assertEqual(answer, REFUSED, args)
+        self.assertEqual(answer, REFUSED, (args, "the active window is of pid %s" % self.desktop.active_pid()))
 
     def answering(self, pid):
         """Waits until the application answers again: a whole tree, no timeout."""
@@ -82,6 +82,8 @@ class FixtureGuardTest(GuardTest):
         if not self.can_post_events():
             self.skipTest("no display to post events on")
         self.agent.result("ax_set", pid=self.fixture.pid, path=self.entry["id"], value="")
+        # The fixture holds the keyboard focus: its window is the active one.
+        self.make_active(self.fixture)
         self.focus(field, secure)
         with stopped(self.fixture.pid):
             self.refused(pid=self.fixture.pid, text="abc")
@@ -145,6 +147,7 @@ class AskpassGuardTest(GuardTest):
         pid = self.askpass.pid
         self.assertTrue(wait_for(lambda: self.focus_info(pid=pid).get("secure"), BOUND),
                         "its password field never had focus")
+        self.wait_active(pid, BOUND)
         with stopped(pid):
             self.refused(pid=pid, text="abc")
             self.refused(text="def")
