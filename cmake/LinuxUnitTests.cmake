@@ -9,6 +9,7 @@ add_executable(x11_unit_tests
   ${PROJECT_SOURCE_DIR}/tests/x11/keymap_test.cpp
   ${PROJECT_SOURCE_DIR}/tests/x11/ax_vocabulary_test.cpp
   ${PROJECT_SOURCE_DIR}/tests/x11/ax_dbus_test.cpp
+  ${PROJECT_SOURCE_DIR}/tests/x11/ax_batch_test.cpp
   ${PROJECT_SOURCE_DIR}/tests/x11/desktop_entries_test.cpp
   ${PROJECT_SOURCE_DIR}/tests/x11/desktop_seam_test.cpp
   ${PROJECT_SOURCE_DIR}/tests/x11/launcher_test.cpp

@@ -74,6 +74,12 @@ void Sender::run(std::vector<Call>& calls) {
         DBusMessage* msg = c.takeMessage();
         if (!msg) continue;
         DBusConnection* via = route(c.target().bus);
+        // Asking for the direct connection is itself a call: an owner that
+        // missed it is not called again.
+        if (unresponsive(c.target().bus)) {
+            dbus_message_unref(msg);
+            continue;
+        }
         if (via != bus_) dbus_message_set_destination(msg, nullptr);
         if (dbus_connection_send_with_reply(via, msg, &pending[i], timeoutMs_))
             ++sent_;
@@ -85,10 +91,19 @@ void Sender::run(std::vector<Call>& calls) {
     peers_.flush();
     for (std::size_t i = 0; i < calls.size(); ++i) {
         if (!pending[i]) continue;
+        const std::string& owner = calls[i].target().bus;
+        // Without a main loop, libdbus counts a pending call's timeout from
+        // when the wait for it begins: once one call to an owner ran out,
+        // waiting for its others would cost a full timeout each. Those that
+        // already came are kept.
+        if (unresponsive(owner) && !dbus_pending_call_get_completed(pending[i])) {
+            dbus_pending_call_cancel(pending[i]);
+            dbus_pending_call_unref(pending[i]);
+            continue;
+        }
         dbus_pending_call_block(pending[i]);
         DBusMessage* reply = dbus_pending_call_steal_reply(pending[i]);
         dbus_pending_call_unref(pending[i]);
-        const std::string& owner = calls[i].target().bus;
         if (!reply) {
             dead_.insert(owner);
         } else if (dbus_message_get_type(reply) == DBUS_MESSAGE_TYPE_ERROR) {
