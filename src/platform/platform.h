@@ -195,6 +195,28 @@ bool cgPreflightScreenCaptureAccess();
 bool cgRequestScreenCaptureAccess();
 
 // ---------------------------------------------------------------------------
+// Screen capture.
+
+// An image: 8-bit RGB, three bytes per pixel, rows top to bottom, no padding.
+struct Bitmap {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::vector<std::uint8_t> rgb;
+};
+
+enum class CaptureError { none, noDisplay, notAllowed, failed };
+
+// Captures the part of `wanted` (global points) that lies on the displays, at
+// the displays' own resolution. `captured` receives that part (empty when
+// none of `wanted` is on a display; then nothing is captured and the answer
+// is CaptureError::none), `scale` the image's pixels per point.
+CaptureError captureScreen(const Rect& wanted, Rect& captured, Bitmap& image, double& scale);
+
+// A PNG file of `image` with fast compression (a controller waits for it);
+// empty when it cannot be encoded.
+std::string encodePng(const Bitmap& image);
+
+// ---------------------------------------------------------------------------
 // Synthetic input.
 
 inline constexpr std::int32_t kCGEventSourceStateHIDSystemState = 1;
