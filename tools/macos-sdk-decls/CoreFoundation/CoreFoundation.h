@@ -31,6 +31,8 @@ typedef const struct AGENT_CF_BRIDGED(NSNumber) __CFNumber* CFNumberRef;
 typedef const struct AGENT_CF_BRIDGED(NSNumber) __CFBoolean* CFBooleanRef;
 typedef const struct AGENT_CF_BRIDGED(id) __CFAllocator* CFAllocatorRef;
 typedef struct AGENT_CF_BRIDGED(id) __CFRunLoop* CFRunLoopRef;
+typedef const struct AGENT_CF_BRIDGED(NSData) __CFData* CFDataRef;
+typedef struct AGENT_CF_BRIDGED_MUTABLE(NSMutableData) __CFData* CFMutableDataRef;
 
 typedef UInt32 CFStringEncoding;
 AGENT_ENUM(CFStringEncoding, CFStringBuiltInEncodings){
@@ -128,6 +130,12 @@ const void* _Nullable CFDictionaryGetValue(CFDictionaryRef theDict, const void* 
 void CFDictionaryGetKeysAndValues(CFDictionaryRef theDict, const void* _Nullable* _Nullable keys,
                                   const void* _Nullable* _Nullable values);
 
+CFTypeID CFDataGetTypeID(void);
+CFDataRef CFDataCreate(CFAllocatorRef _Nullable allocator, const UInt8* _Nullable bytes, CFIndex length);
+CFMutableDataRef CFDataCreateMutable(CFAllocatorRef _Nullable allocator, CFIndex capacity);
+CFIndex CFDataGetLength(CFDataRef theData);
+const UInt8* _Nullable CFDataGetBytePtr(CFDataRef theData);
+
 void CFRunLoopRun(void);
 
 AGENT_NONNULL_END
@@ -160,6 +168,11 @@ AGENT_PIN(CFDictionaryCreate, CFDictionaryRef(CFAllocatorRef, const void**, cons
 AGENT_PIN(CFDictionaryGetCount, CFIndex(CFDictionaryRef));
 AGENT_PIN(CFDictionaryGetValue, const void*(CFDictionaryRef, const void*));
 AGENT_PIN(CFDictionaryGetKeysAndValues, void(CFDictionaryRef, const void**, const void**));
+AGENT_PIN(CFDataGetTypeID, CFTypeID());
+AGENT_PIN(CFDataCreate, CFDataRef(CFAllocatorRef, const UInt8*, CFIndex));
+AGENT_PIN(CFDataCreateMutable, CFMutableDataRef(CFAllocatorRef, CFIndex));
+AGENT_PIN(CFDataGetLength, CFIndex(CFDataRef));
+AGENT_PIN(CFDataGetBytePtr, const UInt8*(CFDataRef));
 AGENT_PIN(CFRunLoopRun, void());
 AGENT_PIN_VAR(kCFBooleanTrue, const CFBooleanRef);
 AGENT_PIN_VAR(kCFBooleanFalse, const CFBooleanRef);

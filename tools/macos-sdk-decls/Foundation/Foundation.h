@@ -1,4 +1,4 @@
-// Foundation: the root class, strings and arrays as far as they are used, the
+// Foundation: the root class, strings, arrays and errors as far as they are used, the
 // process-information version test, and the CF bridging functions.
 #ifndef AGENT_DECLS_FOUNDATION_H
 #define AGENT_DECLS_FOUNDATION_H
@@ -13,6 +13,11 @@
 typedef bool BOOL;
 #else
 typedef signed char BOOL;
+#endif
+#if defined(__cplusplus)
+#define nil nullptr
+#else
+#define nil ((id)0)
 #endif
 #define YES __objc_yes
 #define NO __objc_no
@@ -44,6 +49,7 @@ __attribute__((objc_root_class))
 @end
 
 @interface NSArray<__covariant ObjectType> : NSObject
++ (instancetype)array;
 @property(readonly) NSUInteger count;
 - (ObjectType)objectAtIndex:(NSUInteger)index;
 @end
@@ -53,6 +59,10 @@ __attribute__((objc_root_class))
 @end
 
 @interface NSNumber : NSObject
+@end
+
+@interface NSError : NSObject
+@property(readonly) NSInteger code;
 @end
 
 typedef struct {
