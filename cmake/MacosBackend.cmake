@@ -1,6 +1,8 @@
 # The macOS backend: Objective-C++ with ARC over ApplicationServices
 # (accessibility, Quartz events and window services), CoreGraphics, Carbon
-# (secure keyboard input), AppKit (the workspace) and Foundation. Its main
+# (secure keyboard input), AppKit (the workspace), Foundation, ImageIO (PNG
+# encoding) and ScreenCaptureKit (screen capture on macOS 14 and later, linked
+# weakly: the framework is missing before macOS 12.3). Its main
 # executor is the main dispatch queue served by the main run loop, so the
 # FIFO executor of the other builds is not part of it.
 enable_language(OBJCXX)
@@ -20,4 +22,6 @@ target_link_libraries(agent_backend
     "-framework Carbon"
     "-framework AppKit"
     "-framework Foundation"
+    "-framework ImageIO"
+    "-weak_framework ScreenCaptureKit"
   PRIVATE agent_warnings)
