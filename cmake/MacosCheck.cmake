@@ -29,7 +29,8 @@ add_test(NAME macos.seeds
   COMMAND ${PROJECT_SOURCE_DIR}/tests/macos/check_seeds.sh ${AGENT_CLANGXX})
 
 # The backend's own logic (value conversion, window list, rectangles,
-# accessibility calls, running the launcher) run against a fake
+# accessibility calls, running the launcher, the capture's display choice and
+# pixel layout) run against a fake
 # CoreFoundation, with leak accounting and sanitizers.
 add_test(NAME macos.conversion
   COMMAND ${PROJECT_SOURCE_DIR}/tests/macos/run_cf_test.sh ${AGENT_CLANGXX})

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the macOS backend's conversion, window-list, accessibility and
-# launcher code against the fake CoreFoundation in tests/macos/cf/ with clang,
-# and runs its tests.
+# Builds the macOS backend's conversion, window-list, accessibility,
+# launcher and capture-arithmetic code against the fake CoreFoundation in
+# tests/macos/cf/ with clang, and runs its tests.
 # usage: run_cf_test.sh CLANGXX
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -16,7 +16,7 @@ for mm in cf windows ax task; do
     "$top/src/platform/macos/$mm.mm" -o "$dir/$mm.o"
 done
 "$clang" -c "${flags[@]}" "$here/cf/fake_cf.cpp" -o "$dir/fake_cf.o"
-for test in cf_test ax_test task_test; do
+for test in cf_test ax_test task_test capture_test; do
   "$clang" -c "${flags[@]}" "$here/cf/$test.cpp" -o "$dir/$test.o"
 done
 "$clang" -fsanitize=address,undefined "$dir"/*.o -lgtest -lgtest_main -pthread -o "$dir/cf_test"

@@ -11,6 +11,7 @@
 // The seam comes before any Apple header: CoreGraphics defines
 // kCGNullWindowID as a macro, which would rewrite the seam's constant.
 #include "platform/platform.h"
+#include "platform/macos/capture_geometry.h"
 #include "platform/macos/cf.h"
 
 #include <ApplicationServices/ApplicationServices.h>
@@ -20,8 +21,6 @@
 #include <ScreenCaptureKit/ScreenCaptureKit.h>
 #include <dispatch/dispatch.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -36,15 +35,6 @@ namespace {
 // them; an answer that never comes fails the capture instead of the agent.
 constexpr std::int64_t kAnswerWaitNanoseconds = 5 * static_cast<std::int64_t>(NSEC_PER_SEC);
 
-CGRect intersect(const CGRect& a, const CGRect& b) {
-    double left = std::max(a.origin.x, b.origin.x);
-    double top = std::max(a.origin.y, b.origin.y);
-    double right = std::min(a.origin.x + a.size.width, b.origin.x + b.size.width);
-    double bottom = std::min(a.origin.y + a.size.height, b.origin.y + b.size.height);
-    if (right <= left || bottom <= top) return CGRect{};
-    return CGRect{{left, top}, {right - left, bottom - top}};
-}
-
 struct DisplayPart {
     CGDirectDisplayID display = 0;
     CGRect bounds{};  // the display, global points
@@ -52,23 +42,18 @@ struct DisplayPart {
 };
 
 // The display holding the largest part of `wanted`; an empty part when no
-// display holds any of it.
+// display holds any of it. False when there is no display at all.
 bool largestPart(const CGRect& wanted, DisplayPart& best) {
     std::uint32_t count = 0;
     if (CGGetActiveDisplayList(0, nullptr, &count) != kCGErrorSuccess) return false;
     std::vector<CGDirectDisplayID> displays(count);
     if (count > 0 && CGGetActiveDisplayList(count, displays.data(), &count) != kCGErrorSuccess) return false;
     displays.resize(count);
-    double bestArea = 0;
-    for (CGDirectDisplayID display : displays) {
-        CGRect bounds = CGDisplayBounds(display);
-        CGRect part = intersect(wanted, bounds);
-        double area = part.size.width * part.size.height;
-        if (area > bestArea) {
-            bestArea = area;
-            best = DisplayPart{display, bounds, part};
-        }
-    }
+    std::vector<CGRect> bounds;
+    for (CGDirectDisplayID display : displays) bounds.push_back(CGDisplayBounds(display));
+    CGRect part{};
+    std::ptrdiff_t index = mac::largestPart(wanted, bounds.data(), bounds.size(), part);
+    if (index >= 0) best = DisplayPart{displays[index], bounds[index], part};
     return !displays.empty();
 }
 
@@ -102,11 +87,7 @@ bool readPixels(CGImageRef image, Bitmap& out) {
     out.width = static_cast<std::int32_t>(width);
     out.height = static_cast<std::int32_t>(height);
     out.rgb.resize(width * height * 3);
-    for (std::size_t i = 0, n = width * height; i < n; ++i) {
-        out.rgb[i * 3] = rgbx[i * 4];
-        out.rgb[i * 3 + 1] = rgbx[i * 4 + 1];
-        out.rgb[i * 3 + 2] = rgbx[i * 4 + 2];
-    }
+    mac::rgbxToRgb(rgbx.data(), width * height, out.rgb.data());
     return true;
 }
 
@@ -190,11 +171,10 @@ CaptureError captureScreen(const Rect& wanted, Rect& captured, Bitmap& image, do
     mac::CFOwner<CGImageRef> shot;
     if (@available(macOS 14.0, *)) {
         double pixelsPerPoint = backingScale(on.display, on.bounds);
-        auto pixelWidth = static_cast<std::size_t>(std::lround(on.part.size.width * pixelsPerPoint));
-        auto pixelHeight = static_cast<std::size_t>(std::lround(on.part.size.height * pixelsPerPoint));
+        std::size_t pixelWidth = mac::pixelsFor(on.part.size.width, pixelsPerPoint);
+        std::size_t pixelHeight = mac::pixelsFor(on.part.size.height, pixelsPerPoint);
         if (pixelWidth == 0 || pixelHeight == 0) return CaptureError::failed;
-        CGRect local{{on.part.origin.x - on.bounds.origin.x, on.part.origin.y - on.bounds.origin.y}, on.part.size};
-        shot = screenshot(on.display, local, pixelWidth, pixelHeight);
+        shot = screenshot(on.display, mac::displayLocal(on.part, on.bounds), pixelWidth, pixelHeight);
     } else {
         shot = windowListImage(on.part);
     }
