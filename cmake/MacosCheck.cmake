@@ -19,10 +19,12 @@ foreach(pass syntax apple analyze ownership elements)
 endforeach()
 
 # The backend defines the whole seam: everything the portable code calls and
-# everything the fake desktop defines.
+# everything the fake desktop defines, with what it shares with the Linux
+# backend (executor, rectangles, PNG).
 add_test(NAME macos.link
   COMMAND ${PROJECT_SOURCE_DIR}/tools/macos-check --clang ${AGENT_CLANGXX}
-    --require $<TARGET_FILE:agent_core> --require $<TARGET_FILE:agent_fake> link)
+    --require $<TARGET_FILE:agent_core> --require $<TARGET_FILE:agent_fake>
+    --require $<TARGET_FILE:agent_platform_common> link)
 
 # Each pass must still reject the fault it exists for (tests/macos/seeds/).
 add_test(NAME macos.seeds
