@@ -16,6 +16,8 @@ Ids script(bool secureFocus) {
     d.apps.screenAccess = true;
     d.apps.trusted = true;
     d.apps.display = {{0, 0}, {1920, 1080}};
+    // A small capturable screen (at two pixels per point) over part of the Editor window.
+    d.capture.fill({90, 70}, 24, 16, 2);
     platform::Array windows;
     windows.push_back(fake::windowEntry(5120, kPid, "Editor", "notes.txt", 0, {{100, 80}, {800, 600}}));
     windows.push_back(fake::windowEntry(5121, 77, "Agent helper", "", 25, {{0, 0}, {1920, 24}}));
