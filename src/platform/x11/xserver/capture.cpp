@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "platform/platform.h"
 #include "platform/x11/xserver/capture_pixels.h"
@@ -67,69 +68,100 @@ bool convert(const XImage& xi, const Visual& visual, Bitmap& image) {
                              static_cast<std::size_t>(xi.bytes_per_line), layoutOf(xi, visual), image.rgb.data());
 }
 
-// A shared segment with an XImage on it, attached by the server for the
-// object's lifetime. `ready` is false when any step failed; the destructor
-// undoes what was done in every case.
-class SharedImage {
+// A shared segment the server has attached, kept from one capture to the
+// next: a fresh one costs page faults on both sides on first touch, several
+// times the copy itself. It grows to the largest capture asked for and goes
+// with the process (it is marked for removal as soon as it is attached).
+class Segment {
 public:
-    SharedImage(Display* d, Visual* visual, int depth, int width, int height) : d_(d) {
-        image_ = XShmCreateImage(d, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &info_,
-                                 static_cast<unsigned>(width), static_cast<unsigned>(height));
-        if (!image_) return;
-        std::size_t bytes = static_cast<std::size_t>(image_->bytes_per_line) * static_cast<std::size_t>(height);
-        info_.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-        if (info_.shmid < 0) return;
-        void* at = shmat(info_.shmid, nullptr, 0);
-        if (at == reinterpret_cast<void*>(-1)) {
-            shmctl(info_.shmid, IPC_RMID, nullptr);
-            info_.shmid = -1;
-            return;
-        }
-        info_.shmaddr = image_->data = static_cast<char*>(at);
-        info_.readOnly = False;
-        x11::ErrorTrap trap;
-        attached_ = XShmAttach(d, &info_) != 0;
-        attached_ = !trap.failed() && attached_;  // synced: the server has attached, or refused
-        // Removed now, so the segment goes away with the last detach even if
-        // the process dies before the destructor runs.
-        shmctl(info_.shmid, IPC_RMID, nullptr);
+    // A segment of at least `bytes`, attached; null when the server or the
+    // system refuses one.
+    static std::unique_ptr<Segment> make(Display* d, std::size_t bytes) {
+        std::unique_ptr<Segment> s(new Segment(d, bytes));
+        if (!s->attached_) return nullptr;
+        return s;
     }
-    SharedImage(const SharedImage&) = delete;
-    SharedImage& operator=(const SharedImage&) = delete;
-    ~SharedImage() {
-        if (attached_) {
+    Segment(const Segment&) = delete;
+    Segment& operator=(const Segment&) = delete;
+    ~Segment() {
+        // Without a connection there is nothing to tell the server, which
+        // dropped its attachment with the connection.
+        if (attached_ && x11::display() == d_) {
             XShmDetach(d_, &info_);
             XFlush(d_);
         }
         if (info_.shmaddr) shmdt(info_.shmaddr);
-        if (image_) {
-            image_->data = nullptr;  // the segment's, not Xlib's to free
-            XDestroyImage(image_);
-        }
     }
 
-    bool ready() const { return attached_; }
-    XImage* image() const { return image_; }
+    std::size_t size() const { return size_; }
+    // An image of `w` x `h` pixels on the segment (null when it does not
+    // fit); free it with destroyImage.
+    XImage* image(Visual* visual, int depth, int w, int h) {
+        XImage* image = XShmCreateImage(d_, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &info_,
+                                        static_cast<unsigned>(w), static_cast<unsigned>(h));
+        if (image && static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(h) > size_) {
+            XDestroyImage(image);
+            return nullptr;
+        }
+        if (image) image->data = info_.shmaddr;
+        return image;
+    }
+    static void destroyImage(XImage* image) {
+        image->data = nullptr;  // the segment's, not Xlib's to free
+        XDestroyImage(image);
+    }
 
 private:
+    Segment(Display* d, std::size_t bytes) : d_(d), size_(bytes) {
+        info_.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+        if (info_.shmid < 0) return;
+        void* at = shmat(info_.shmid, nullptr, 0);
+        if (at != reinterpret_cast<void*>(-1)) {
+            info_.shmaddr = static_cast<char*>(at);
+            info_.readOnly = False;
+            x11::ErrorTrap trap;
+            bool sent = XShmAttach(d, &info_) != 0;
+            attached_ = !trap.failed() && sent;  // synced: the server has attached, or refused
+        }
+        // Removed now: the segment goes away with the last detach, even if
+        // the process dies first.
+        shmctl(info_.shmid, IPC_RMID, nullptr);
+    }
+
     Display* d_;
+    std::size_t size_;
     XShmSegmentInfo info_{0, -1, nullptr, False};
-    XImage* image_ = nullptr;
     bool attached_ = false;
 };
+
+std::unique_ptr<Segment> segment;
 
 enum class Read { done, noShm, failed };
 
 Read readShared(Display* d, Window root, const XWindowAttributes& attrs, const Area& a, Bitmap& image) {
     if (shmRefused || !XShmQueryExtension(d)) return Read::noShm;
-    SharedImage shared(d, attrs.visual, attrs.depth, a.w, a.h);
-    if (!shared.ready()) {
-        shmRefused = true;
-        return Read::noShm;
+    // The row length the server will use, from an image of the area.
+    XImage* probe = XShmCreateImage(d, attrs.visual, static_cast<unsigned>(attrs.depth), ZPixmap, nullptr, nullptr,
+                                    static_cast<unsigned>(a.w), static_cast<unsigned>(a.h));
+    if (!probe) return Read::noShm;
+    std::size_t bytes = static_cast<std::size_t>(probe->bytes_per_line) * static_cast<std::size_t>(a.h);
+    XDestroyImage(probe);
+    if (!segment || segment->size() < bytes) {
+        segment.reset();
+        segment = Segment::make(d, bytes);
+        if (!segment) {
+            shmRefused = true;
+            return Read::noShm;
+        }
     }
+    XImage* shared = segment->image(attrs.visual, attrs.depth, a.w, a.h);
+    if (!shared) return Read::noShm;
     x11::ErrorTrap trap;
-    if (!XShmGetImage(d, root, shared.image(), a.x, a.y, AllPlanes) || trap.failed()) return Read::noShm;
-    return convert(*shared.image(), *attrs.visual, image) ? Read::done : Read::failed;
+    Read read = Read::noShm;
+    if (XShmGetImage(d, root, shared, a.x, a.y, AllPlanes) && !trap.failed())
+        read = convert(*shared, *attrs.visual, image) ? Read::done : Read::failed;
+    Segment::destroyImage(shared);
+    return read;
 }
 
 bool readPlain(Display* d, Window root, const XWindowAttributes& attrs, const Area& a, Bitmap& image) {
@@ -149,7 +181,10 @@ CaptureError captureScreen(const Rect& wanted, Rect& captured, Bitmap& image, do
     image = Bitmap{};
     scale = 1;
     Display* d = x11::display();
-    if (!d) return CaptureError::noDisplay;
+    if (!d) {
+        segment.reset();  // the server that had it attached is gone
+        return CaptureError::noDisplay;
+    }
     Window root = DefaultRootWindow(d);
     XWindowAttributes attrs{};
     {
