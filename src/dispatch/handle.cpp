@@ -38,6 +38,7 @@ constexpr Entry kOperations[] = {
     {"ax_focus", ops::axFocus},
     {"ax_info", ops::axInfo},
     {"ax_set", ops::axSet},
+    {"screenshot", ops::screenshot},
 };
 
 // The operation the request's "op" names, matched exactly; null when none.

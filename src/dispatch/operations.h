@@ -37,4 +37,7 @@ json axFocus(const json& request);
 json axInfo(const json& request);
 json axSet(const json& request);
 
+// Screen capture (capture_ops.cpp).
+json screenshot(const json& request);
+
 }  // namespace dispatch::ops

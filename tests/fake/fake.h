@@ -9,6 +9,7 @@
 
 #include "fake_apps.h"
 #include "fake_ax.h"
+#include "fake_capture.h"
 #include "fake_input.h"
 #include "platform/platform.h"
 
@@ -23,6 +24,7 @@ struct Desktop {
     AxState ax;
     AppsState apps;
     InputState input;
+    CaptureState capture;
 };
 
 Desktop& desktop();
