@@ -1,5 +1,5 @@
-# The Linux backend: X11, XTest, XRandR, and AT-SPI over raw D-Bus.
-pkg_check_modules(X11DEPS REQUIRED IMPORTED_TARGET x11 xtst xrandr)
+# The Linux backend: X11, XTest, XRandR, MIT-SHM (Xext), and AT-SPI over raw D-Bus.
+pkg_check_modules(X11DEPS REQUIRED IMPORTED_TARGET x11 xext xtst xrandr)
 pkg_check_modules(DBUS REQUIRED IMPORTED_TARGET dbus-1)
 # AT-SPI's role and state numbers come from its public constants header; no
 # library of it is linked.

@@ -1,6 +1,7 @@
 """Without a display (and without any bus) the agent still answers every
 desktop request: queries in their empty or false form, input operations
-with {"ok": true} (their events go nowhere), activation with not_running.
+with {"ok": true} (their events go nowhere), activation with not_running,
+a screenshot with capture_failed.
 Nothing reaches standard error and the exit status is 0."""
 import json
 import os
@@ -29,6 +30,8 @@ CASES = [
     ({"op": "scroll", "x": 5, "y": 5, "dx": 2, "dy": -3}, {"result": {"ok": True}}),
     ({"op": "scroll", "x": 5, "y": 5, "dy": 1, "pid": 1}, {"result": {"ok": True}}),
     ({"op": "activate", "pid": 1}, {"code": "not_running"}),
+    ({"op": "screenshot"}, {"code": "capture_failed"}),
+    ({"op": "screenshot", "x": 0, "y": 0, "w": 10, "h": 10}, {"code": "capture_failed"}),
 ]
 
 
