@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -79,59 +80,65 @@ private:
     std::thread thread_;
 };
 
-TEST(AxBatch, AnOwnerThatNeverAnswersCostsOneTimeoutPerBatch) {
-    SilentPeer peer;
-    DBusConnection* connection = dbus_connection_open_private(peer.address().c_str(), nullptr);
-    ASSERT_NE(connection, nullptr);
-    Sender sender(connection);
-    sender.setTimeout(1.0f);
-    const std::string owner = "org.example.Silent";
+// A sender on a connection to a silent peer, with a 1 s timeout.
+class AxBatch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        connection_ = dbus_connection_open_private(peer_.address().c_str(), nullptr);
+        ASSERT_NE(connection_, nullptr);
+        sender_.emplace(connection_);
+        sender_->setTimeout(1.0f);
+    }
+    void TearDown() override {
+        if (!connection_) return;
+        dbus_connection_close(connection_);
+        dbus_connection_unref(connection_);
+    }
 
+    // `count` GetRole calls to objects of `owner`.
+    static std::vector<Call> callsTo(const std::string& owner, int count) {
+        std::vector<Call> calls;
+        for (int i = 0; i < count; ++i)
+            calls.emplace_back(Ref{owner, "/org/a11y/atspi/accessible/" + std::to_string(i)},
+                               platform::atspi::kAccessibleIface, "GetRole");
+        return calls;
+    }
+
+    SilentPeer peer_;
+    DBusConnection* connection_ = nullptr;
+    std::optional<Sender> sender_;
+};
+
+TEST_F(AxBatch, AnOwnerThatNeverAnswersCostsOneTimeoutPerBatch) {
+    const std::string owner = "org.example.Silent";
     constexpr int kCalls = 30;
-    std::vector<Call> calls;
-    for (int i = 0; i < kCalls; ++i)
-        calls.emplace_back(Ref{owner, "/org/a11y/atspi/accessible/" + std::to_string(i)},
-                           platform::atspi::kAccessibleIface, "GetRole");
+    std::vector<Call> calls = callsTo(owner, kCalls);
     auto start = std::chrono::steady_clock::now();
-    sender.run(calls);
+    sender_->run(calls);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     for (auto& c : calls) EXPECT_EQ(c.reply(), nullptr);
-    EXPECT_TRUE(sender.unresponsive(owner));
+    EXPECT_TRUE(sender_->unresponsive(owner));
     // One timeout of 1 s when quiet; waiting for each call in turn would take
     // one timeout per call, 30 s.
     EXPECT_LT(seconds, kCalls / 3.0);
 
     // Within the request the owner is not called again.
-    std::uint64_t sent = sender.callsSent();
-    Call again{Ref{owner, "/org/a11y/atspi/accessible/0"}, platform::atspi::kAccessibleIface, "GetRole"};
-    EXPECT_FALSE(sender.runOne(again));
-    EXPECT_EQ(sender.callsSent(), sent);
-
-    dbus_connection_close(connection);
-    dbus_connection_unref(connection);
+    std::uint64_t sent = sender_->callsSent();
+    std::vector<Call> again = callsTo(owner, 1);
+    EXPECT_FALSE(sender_->runOne(again[0]));
+    EXPECT_EQ(sender_->callsSent(), sent);
 }
 
-TEST(AxBatch, AnApplicationThatMissesTheDirectConnectionQuestionIsNotCalled) {
-    SilentPeer peer;
-    DBusConnection* connection = dbus_connection_open_private(peer.address().c_str(), nullptr);
-    ASSERT_NE(connection, nullptr);
-    Sender sender(connection);
-    sender.setTimeout(1.0f);
+TEST_F(AxBatch, AnApplicationThatMissesTheDirectConnectionQuestionIsNotCalled) {
     // A unique name: its direct connection is asked for first, and that
     // question goes unanswered.
     const std::string owner = ":1.99";
-    std::vector<Call> calls;
-    for (int i = 0; i < 3; ++i)
-        calls.emplace_back(Ref{owner, "/org/a11y/atspi/accessible/" + std::to_string(i)},
-                           platform::atspi::kAccessibleIface, "GetRole");
-    sender.run(calls);
+    std::vector<Call> calls = callsTo(owner, 3);
+    sender_->run(calls);
     for (auto& c : calls) EXPECT_EQ(c.reply(), nullptr);
-    EXPECT_TRUE(sender.unresponsive(owner));
-    EXPECT_EQ(sender.callsSent(), 1u);  // the question only
-
-    dbus_connection_close(connection);
-    dbus_connection_unref(connection);
+    EXPECT_TRUE(sender_->unresponsive(owner));
+    EXPECT_EQ(sender_->callsSent(), 1u);  // the question only
 }
 
 }  // namespace
