@@ -117,8 +117,11 @@ AXError own(const Node& n, const std::string& attribute, Value& value) {
         if (n.role == ATSPI_ROLE_PASSWORD_TEXT || n.value.isNone()) return kAXErrorNoValue;
         value = n.value;
     } else {
-        // INT_MIN coordinates are how toolkits say "not on screen".
-        if (!n.extents || (*n.extents)[0] == INT_MIN || (*n.extents)[1] == INT_MIN) return kAXErrorNoValue;
+        // INT_MIN coordinates, or a negative size ({-1,-1,-1,-1} in Firefox),
+        // are how toolkits say "not on screen".
+        if (!n.extents || (*n.extents)[0] == INT_MIN || (*n.extents)[1] == INT_MIN || (*n.extents)[2] < 0 ||
+            (*n.extents)[3] < 0)
+            return kAXErrorNoValue;
         auto& e = *n.extents;
         if (attribute == "AXPosition")
             value = Value(Point{static_cast<double>(e[0]), static_cast<double>(e[1])});

@@ -65,8 +65,8 @@ void Model::storeItem(Item item, bool indexed, Siblings& kids) {
     Node& n = node(item.self);
     n.basic = true;
     n.role = item.role;
-    n.name = std::move(item.name);
-    n.description = std::move(item.description);
+    n.name = withoutObjectMarks(std::move(item.name));
+    n.description = withoutObjectMarks(std::move(item.description));
     n.states = item.states;
     n.ifaces = item.ifaces;
     n.childCount = item.count;

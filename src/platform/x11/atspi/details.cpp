@@ -14,6 +14,9 @@ namespace {
 
 constexpr std::size_t kDetailBatch = 256;
 constexpr int kUsualDepth = 8;  // a snapshot's default depth
+// Actions asked for by name, at most, per element: toolkits offer a few, and
+// a hostile one must not turn one element into thousands of calls.
+constexpr std::size_t kMaxActions = 32;
 
 enum class Detail { extents, actions, text, number };
 
@@ -35,6 +38,14 @@ void detailCalls(const Node& n, std::vector<Call>& calls, std::vector<Detail>& k
         add(Detail::text, Call{n.ref, kTextIface, "GetText", "ii", 0, -1});
 }
 
+// Whether GetActions gave usable names. ATK bridges fill its list from the
+// localized names or the key bindings: Chromium answers "" for each, Firefox
+// the empty binding ";;". GetName by index answers the real names there.
+bool namesUsable(const std::vector<std::string>& actions) {
+    return std::none_of(actions.begin(), actions.end(),
+                        [](const std::string& a) { return a.empty() || a.find(';') != std::string::npos; });
+}
+
 // Stores one reply in `n`.
 void store(Node& n, Detail kind, DBusMessage* reply) {
     Reader r(reply);
@@ -52,13 +63,14 @@ void store(Node& n, Detail kind, DBusMessage* reply) {
             Reader a = r.type() == DBUS_TYPE_ARRAY ? r.enter() : Reader();
             while (a.type() == DBUS_TYPE_STRUCT) {
                 std::string name;
-                if (a.enter().get(name)) n.actions.push_back(std::move(name));
+                a.enter().get(name);
+                n.actions.push_back(std::move(name));
             }
             break;
         }
         case Detail::text: {
             std::string s;
-            if (r.get(s)) n.value = Value(std::move(s));
+            if (r.get(s)) n.value = Value(withoutObjectMarks(std::move(s)));
             break;
         }
         case Detail::number: {
@@ -123,6 +135,23 @@ void Model::fetchDetails(const Ref& from) {
     }
     for (std::size_t i = 0; i < calls.size(); ++i)
         if (calls[i].reply()) store(*owners[i], kinds[i], calls[i].reply());
+
+    // Names GetActions could not give are asked for one by one, all at once.
+    std::vector<Call> names;
+    std::vector<std::pair<Node*, std::size_t>> slots;
+    for (auto& key : keys) {
+        Node& n = nodes_[key];
+        if (namesUsable(n.actions)) continue;
+        for (std::size_t i = 0; i < n.actions.size() && i < kMaxActions; ++i) {
+            names.emplace_back(n.ref, kActionIface, "GetName", "i", static_cast<int>(i));
+            slots.emplace_back(&n, i);
+        }
+    }
+    sender_.run(names);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::string name;
+        if (Reader(names[i].reply()).get(name)) slots[i].first->actions[slots[i].second] = std::move(name);
+    }
 }
 
 }  // namespace platform::atspi

@@ -3,8 +3,15 @@
 #include "platform/x11/atspi/model.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace platform::atspi {
+
+std::string withoutObjectMarks(std::string text) {
+    static constexpr std::string_view kMark = "\xEF\xBF\xBC";  // U+FFFC in UTF-8
+    for (auto at = text.find(kMark); at != std::string::npos; at = text.find(kMark, at)) text.erase(at, kMark.size());
+    return text;
+}
 
 void Node::setChildren(std::vector<Ref> refs) {
     childrenKnown = true;
@@ -88,8 +95,11 @@ void Model::fetchBasics(const std::vector<Ref>& refs) {
             if (!entry.get(key)) continue;
             Reader v = entry.value();
             Ref p;
-            if (key == "Name") v.get(n.name);
-            else if (key == "Description") v.get(n.description);
+            if (key == "Name") {
+                if (v.get(n.name)) n.name = withoutObjectMarks(std::move(n.name));
+            } else if (key == "Description") {
+                if (v.get(n.description)) n.description = withoutObjectMarks(std::move(n.description));
+            }
             else if (key == "ChildCount") v.get(n.childCount);
             else if (key == "Parent" && !n.parentKnown && v.get(p)) n.setParent(p);
         }

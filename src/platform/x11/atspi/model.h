@@ -19,6 +19,10 @@
 
 namespace platform::atspi {
 
+// `text` without U+FFFC, the mark toolkits put where an embedded object (a
+// link, an image, a child element) sits inside an element's text.
+std::string withoutObjectMarks(std::string text);
+
 // What is known about one object during one request.
 struct Node {
     Ref ref;
