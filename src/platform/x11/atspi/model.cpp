@@ -62,6 +62,16 @@ std::optional<std::string> Model::busOfPid(std::int32_t pid) {
     return std::nullopt;
 }
 
+std::optional<std::int32_t> Model::pidOfBus(const std::string& bus) {
+    if (pids_)
+        for (auto& [name, p] : *pids_)
+            if (name == bus) return p;
+    Call c{Ref{DBUS_SERVICE_DBUS, DBUS_PATH_DBUS}, DBUS_INTERFACE_DBUS, "GetConnectionUnixProcessID", "s", bus};
+    std::uint32_t p = 0;
+    if (!sender_.runOne(c) || !Reader(c.reply()).get(p) || p == 0) return std::nullopt;
+    return static_cast<std::int32_t>(p);
+}
+
 Node* Model::basic(const Ref& ref) {
     if (ref.null()) return nullptr;
     Node& n = node(ref);

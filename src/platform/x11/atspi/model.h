@@ -64,6 +64,7 @@ public:
     std::optional<Ref> parent(const Ref& ref);
     Node* details(const Ref& ref);  // with extents, actions and value fetched
     std::optional<std::string> busOfPid(std::int32_t pid);
+    std::optional<std::int32_t> pidOfBus(const std::string& bus);
     std::vector<std::string> applications();  // bus names of the registered applications
 
 private:
