@@ -3,6 +3,7 @@
 #include "platform/x11/atspi/model.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <string_view>
 
 namespace platform::atspi {
@@ -13,11 +14,35 @@ std::string withoutObjectMarks(std::string text) {
     return text;
 }
 
-void Node::setChildren(std::vector<Ref> refs) {
-    childrenKnown = true;
-    children.clear();
-    for (auto& r : refs)
-        if (!r.null()) children.push_back(std::move(r));
+void Model::adopt(Node& parent, std::vector<Ref> refs) {
+    parent.childrenKnown = true;
+    parent.children.clear();
+    for (auto& r : refs) {
+        if (r.null()) continue;
+        Node& child = node(r);
+        child.setParent(parent.ref);
+        child.index = static_cast<std::int32_t>(parent.children.size());
+        if (parent.level >= 0) child.level = parent.level + 1;
+        parent.children.push_back(std::move(r));
+    }
+}
+
+int Model::levelOf(Node& n) {
+    // Up to the nearest ancestor whose level is known, then down again. A
+    // chain that loops or runs too long stays unknown.
+    constexpr std::size_t kLongest = 4096;
+    std::vector<Node*> chain;
+    Node* at = &n;
+    while (at->level < 0) {
+        if (chain.size() == kLongest || !at->parentKnown || at->parent.null()) return -1;
+        chain.push_back(at);
+        at = &node(at->parent);
+    }
+    for (auto c = chain.rbegin(); c != chain.rend(); ++c) {
+        (*c)->level = at->level + 1;
+        at = *c;
+    }
+    return n.level;
 }
 
 void Model::reset() {
@@ -28,7 +53,10 @@ void Model::reset() {
 
 Node& Model::node(const Ref& ref) {
     auto [it, fresh] = nodes_.try_emplace(ref.key());
-    if (fresh) it->second.ref = ref;
+    if (fresh) {
+        it->second.ref = ref;
+        if (ref.appRoot()) it->second.level = 0;
+    }
     return it->second;
 }
 
@@ -121,19 +149,51 @@ void Model::fetchBasics(const std::vector<Ref>& refs) {
 const std::vector<Ref>* Model::children(const Ref& ref) {
     if (ref.null()) return nullptr;
     if (Node& n = node(ref); n.childrenKnown) return &n.children;
+    // While walking, what the cache lacks is read ahead, breadth-first.
+    if (auto app = apps_.find(ref.bus); app != apps_.end() && app->second.itemsTried) {
+        readAhead(ref);
+        Node& n = node(ref);
+        return n.childrenKnown ? &n.children : nullptr;
+    }
     Call c{ref, kAccessibleIface, "GetChildren"};
     std::vector<Ref> refs;
     if (!sender_.runOne(c) || !Reader(c.reply()).get(refs)) return nullptr;
     Node& n = node(ref);
-    n.setChildren(std::move(refs));
-    // While walking, children the cache did not hold are read together.
-    if (auto app = apps_.find(ref.bus); app != apps_.end() && app->second.itemsTried) {
-        std::vector<Ref> unread;
-        for (auto& r : n.children)
-            if (!node(r).basic) unread.push_back(r);
-        if (!unread.empty()) fetchBasics(unread);
+    adopt(n, std::move(refs));
+    return &n.children;
+}
+
+void Model::readAhead(const Ref& from) {
+    AppState& app = apps_[from.bus];
+    const std::size_t budget = std::max(kFirstReadAhead, app.readAhead);
+    std::size_t read = 0;
+    std::vector<Ref> frontier{from};
+    std::unordered_set<std::string> seen{from.key()};
+    while (!frontier.empty() && read < budget) {
+        std::vector<Call> calls;
+        for (auto& r : frontier) calls.emplace_back(r, kAccessibleIface, "GetChildren");
+        sender_.run(calls);
+        std::vector<Ref> unread, next;
+        for (std::size_t i = 0; i < frontier.size(); ++i) {
+            std::vector<Ref> refs;
+            if (!Reader(calls[i].reply()).get(refs)) continue;
+            Node& parent = node(frontier[i]);
+            adopt(parent, std::move(refs));
+            for (auto& child : parent.children) {
+                if (!seen.insert(child.key()).second) continue;  // a loop, or listed twice
+                (node(child).basic ? next : unread).push_back(child);
+            }
+        }
+        // A level is read whole, even past the budget: its elements are
+        // the ones a walk reads next.
+        fetchBasics(unread);
+        read += unread.size();
+        next.insert(next.end(), unread.begin(), unread.end());
+        frontier.clear();
+        for (auto& r : next)
+            if (const Node& n = node(r); n.basic && n.childCount != 0 && !n.childrenKnown) frontier.push_back(r);
     }
-    return &node(ref).children;
+    app.readAhead += read;
 }
 
 std::optional<Ref> Model::parent(const Ref& ref) {
