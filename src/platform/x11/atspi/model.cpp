@@ -113,36 +113,68 @@ Node* Model::basic(const Ref& ref) {
     return n.basic ? &n : nullptr;
 }
 
+bool Model::answersGetAll(const std::string& bus) {
+    if (auto known = getAll_.find(bus); known != getAll_.end()) return known->second;
+    Call c{{bus, kRootPath}, kPropertiesIface, "Get", "ss", kApplicationIface, "ToolkitName"};
+    std::string toolkit;
+    bool answered = sender_.runOne(c) && Reader(c.reply()).value().get(toolkit);
+    // ATK's bridge (GTK 3, Firefox, Chromium) and GTK 4's GDBus objects.
+    bool yes = toolkit == "gtk" || toolkit == "GTK" || toolkit == "GAIL" || toolkit == "Gecko" ||
+               toolkit == "Chromium" || toolkit == "atk";
+    if (answered) getAll_[bus] = yes;  // an application that did not answer is asked again
+    return yes;
+}
+
 void Model::fetchBasics(const std::vector<Ref>& refs) {
+    // Per element: role, states, interfaces, then the properties (one GetAll
+    // where the bridge takes it, else name, description and child count).
     std::vector<Call> calls;
+    std::vector<std::pair<std::size_t, bool>> first;  // each element's first call, and whether GetAll
     for (auto& r : refs) {
+        bool all = answersGetAll(r.bus);
+        first.emplace_back(calls.size(), all);
         calls.emplace_back(r, kAccessibleIface, "GetRole");
-        calls.emplace_back(r, kPropertiesIface, "GetAll", "s", kAccessibleIface);
         calls.emplace_back(r, kAccessibleIface, "GetState");
         calls.emplace_back(r, kAccessibleIface, "GetInterfaces");
+        if (all) {
+            calls.emplace_back(r, kPropertiesIface, "GetAll", "s", kAccessibleIface);
+        } else {
+            for (const char* property : {"Name", "Description", "ChildCount"})
+                calls.emplace_back(r, kPropertiesIface, "Get", "ss", kAccessibleIface, property);
+        }
     }
     sender_.run(calls);
     for (std::size_t i = 0; i < refs.size(); ++i) {
         Node& n = node(refs[i]);
-        if (!Reader(calls[4 * i].reply()).get(n.role)) continue;
+        auto [at, all] = first[i];
+        if (!Reader(calls[at].reply()).get(n.role)) continue;
         n.basic = true;
-        Reader dict = Reader(calls[4 * i + 1].reply()).enter();
-        while (dict.type() == DBUS_TYPE_DICT_ENTRY) {
-            Reader entry = dict.enter();
-            std::string key;
-            if (!entry.get(key)) continue;
-            Reader v = entry.value();
+        Reader(calls[at + 1].reply()).get(n.states);
+        Reader(calls[at + 2].reply()).getIfaces(n.ifaces);
+        auto property = [&](const std::string& key, Reader v) {
             Ref p;
             if (key == "Name") {
                 if (v.get(n.name)) n.name = withoutObjectMarks(std::move(n.name));
             } else if (key == "Description") {
                 if (v.get(n.description)) n.description = withoutObjectMarks(std::move(n.description));
+            } else if (key == "ChildCount") {
+                v.get(n.childCount);
+            } else if (key == "Parent" && !n.parentKnown && v.get(p)) {
+                n.setParent(p);
             }
-            else if (key == "ChildCount") v.get(n.childCount);
-            else if (key == "Parent" && !n.parentKnown && v.get(p)) n.setParent(p);
+        };
+        if (!all) {
+            property("Name", Reader(calls[at + 3].reply()).value());
+            property("Description", Reader(calls[at + 4].reply()).value());
+            property("ChildCount", Reader(calls[at + 5].reply()).value());
+            continue;
         }
-        Reader(calls[4 * i + 2].reply()).get(n.states);
-        Reader(calls[4 * i + 3].reply()).getIfaces(n.ifaces);
+        Reader dict = Reader(calls[at + 3].reply()).enter();
+        while (dict.type() == DBUS_TYPE_DICT_ENTRY) {
+            Reader entry = dict.enter();
+            std::string key;
+            if (entry.get(key)) property(key, entry.value());
+        }
     }
 }
 

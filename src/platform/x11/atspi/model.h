@@ -102,6 +102,11 @@ private:
     void readAhead(const Ref& from);
     // Role, names, states and interfaces of objects outside the cache.
     void fetchBasics(const std::vector<Ref>& refs);
+    // Whether the application's bridge is one known to answer
+    // Properties.GetAll. Qt 5's answers it with a message that gets the
+    // application thrown off the bus, so other bridges are asked for each
+    // property on its own.
+    bool answersGetAll(const std::string& bus);
     // Extents, actions and values, for `from` and what a walk reads next (details.cpp).
     void fetchDetails(const Ref& from);
     std::vector<std::string> detailBatch(const Ref& from);
@@ -110,6 +115,8 @@ private:
     std::unordered_map<std::string, Node> nodes_;
     std::unordered_map<std::string, AppState> apps_;
     std::optional<std::vector<std::pair<std::string, std::int32_t>>> pids_;
+    // Kept across requests: a bus never gives a unique name twice.
+    std::unordered_map<std::string, bool> getAll_;
 };
 
 }  // namespace platform::atspi
