@@ -2,6 +2,8 @@
 // applications on the bus.
 #include "platform/x11/atspi/model.h"
 
+#include <atspi/atspi-constants.h>
+
 #include <algorithm>
 #include <unordered_set>
 #include <string_view>
@@ -194,6 +196,52 @@ const std::vector<Ref>* Model::children(const Ref& ref) {
     Node& n = node(ref);
     adopt(n, std::move(refs));
     return &n.children;
+}
+
+Model::Search Model::searchFocused(const std::string& bus, Ref& focused) {
+    // More than any dialog or window holds; a larger tree is not searched
+    // whole, and its focus counts as unknown.
+    constexpr std::size_t kMostElements = 20000;
+    std::vector<Ref> frontier{Ref{bus, kRootPath}};
+    std::unordered_set<std::string> seen;
+    std::size_t visited = 0;
+    bool found = false;
+    while (!frontier.empty()) {
+        std::vector<Call> calls;
+        for (auto& r : frontier)
+            if (!node(r).childrenKnown) calls.emplace_back(r, kAccessibleIface, "GetChildren");
+        sender_.run(calls);
+        for (auto& c : calls) {
+            std::vector<Ref> refs;
+            if (Reader(c.reply()).get(refs)) adopt(node(c.target()), std::move(refs));
+        }
+        if (sender_.unresponsive(bus)) return Search::unknown;
+        std::vector<Ref> level, unread;
+        for (auto& r : frontier)
+            for (auto& child : node(r).children)
+                if (child.bus == bus && seen.insert(child.key()).second) {
+                    level.push_back(child);
+                    if (!node(child).basic) unread.push_back(child);
+                }
+        fetchBasics(unread);
+        visited += level.size();
+        frontier.clear();
+        // Only what is showing can hold the focus, and only inside what is showing.
+        for (auto& r : level) {
+            const Node& n = node(r);
+            if (!n.basic || !n.has(ATSPI_STATE_SHOWING)) continue;
+            // Qt marks a focused widget's containers focused too: the
+            // deepest is the one that takes the keys, and a password field
+            // among them wins whatever its depth.
+            if (n.has(ATSPI_STATE_FOCUSED) && (!found || node(focused).role != ATSPI_ROLE_PASSWORD_TEXT)) {
+                focused = r;
+                found = true;
+            }
+            if (n.childCount != 0) frontier.push_back(r);
+        }
+        if (visited > kMostElements) return Search::unknown;
+    }
+    return found ? Search::found : Search::none;
 }
 
 void Model::readAhead(const Ref& from) {

@@ -67,6 +67,11 @@ public:
     std::optional<std::string> busOfPid(std::int32_t pid);
     std::optional<std::int32_t> pidOfBus(const std::string& bus);
     std::vector<std::string> applications();  // bus names of the registered applications
+    // The application's focused element found by walking what is showing,
+    // breadth-first: for bridges without Collection (Qt). Unknown when the
+    // application stopped answering or the tree is too large to search.
+    enum class Search { found, none, unknown };
+    Search searchFocused(const std::string& bus, Ref& focused);
 
 private:
     // Elements of one application read one by one before the request counts
