@@ -22,17 +22,24 @@ constexpr int kUsualDepth = 8;  // a snapshot's default depth
 // a hostile one must not turn one element into thousands of calls.
 constexpr std::size_t kMaxActions = 32;
 
-enum class Detail { extents, actions, text, number };
+enum class Detail { extents, actions, count, text, number };
 
 // The calls that fetch what `n` lacks, and what each one fetches.
-void detailCalls(const Node& n, std::vector<Call>& calls, std::vector<Detail>& kinds) {
+// `byIndex`: the bridge's GetActions is not asked; its action count is, and
+// each name by its index (GetName), as libatspi does. Firefox's answer to
+// GetActions carries its key bindings, and once in a while bytes that are not
+// UTF-8, on which its D-Bus library aborts the whole browser.
+void detailCalls(const Node& n, bool byIndex, std::vector<Call>& calls, std::vector<Detail>& kinds) {
     auto add = [&](Detail kind, Call call) {
         calls.push_back(std::move(call));
         kinds.push_back(kind);
     };
     if (n.ifaces & ifComponent)
         add(Detail::extents, Call{n.ref, kComponentIface, "GetExtents", "u", ATSPI_COORD_TYPE_SCREEN});
-    if (n.ifaces & ifAction) add(Detail::actions, Call{n.ref, kActionIface, "GetActions"});
+    if ((n.ifaces & ifAction) && byIndex)
+        add(Detail::count, Call{n.ref, kPropertiesIface, "Get", "ss", kActionIface, "NActions"});
+    else if (n.ifaces & ifAction)
+        add(Detail::actions, Call{n.ref, kActionIface, "GetActions"});
     // A password field's text is never fetched; a check box's value is its
     // checked state, already known.
     if (n.role == ATSPI_ROLE_PASSWORD_TEXT || isCheckable(n.role)) return;
@@ -70,6 +77,13 @@ void store(Node& n, Detail kind, DBusMessage* reply) {
                 a.enter().get(name);
                 n.actions.push_back(std::move(name));
             }
+            break;
+        }
+        case Detail::count: {
+            std::int32_t count = 0;
+            // Names to be asked for one by one (empty: not usable yet).
+            if (r.value().get(count) && count > 0)
+                n.actions.assign(std::min<std::size_t>(static_cast<std::size_t>(count), kMaxActions), "");
             break;
         }
         case Detail::text: {
@@ -166,12 +180,14 @@ bool Model::coldContent(const std::string& bus, const std::vector<std::string>& 
 
 bool Model::fetchDetails(const Ref& from) {
     auto keys = detailBatch(from);
+    const std::string& toolkit = toolkitOf(from.bus);
+    const bool byIndex = toolkit == "Gecko" || toolkit == "Chromium";
     std::vector<Call> calls;
     std::vector<Detail> kinds;
     std::vector<Node*> owners;
     for (auto& key : keys) {
         Node& n = nodes_[key];
-        detailCalls(n, calls, kinds);
+        detailCalls(n, byIndex, calls, kinds);
         owners.resize(calls.size(), &n);
     }
     sender_.run(calls);
@@ -201,7 +217,7 @@ bool Model::fetchDetails(const Ref& from) {
         if (Reader(names[i].reply()).get(name)) slots[i].first->actions[slots[i].second] = std::move(name);
     }
 
-    if (!warmed_.count(from.bus) && toolkitOf(from.bus) == "Gecko" && coldContent(from.bus, keys)) {
+    if (!warmed_.count(from.bus) && toolkit == "Gecko" && coldContent(from.bus, keys)) {
         forget(from.bus);
         return false;
     }
