@@ -3,6 +3,7 @@
 #include "platform/x11/atspi/model.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <string_view>
 
 namespace platform::atspi {
@@ -13,11 +14,35 @@ std::string withoutObjectMarks(std::string text) {
     return text;
 }
 
-void Node::setChildren(std::vector<Ref> refs) {
-    childrenKnown = true;
-    children.clear();
-    for (auto& r : refs)
-        if (!r.null()) children.push_back(std::move(r));
+void Model::adopt(Node& parent, std::vector<Ref> refs) {
+    parent.childrenKnown = true;
+    parent.children.clear();
+    for (auto& r : refs) {
+        if (r.null()) continue;
+        Node& child = node(r);
+        child.setParent(parent.ref);
+        child.index = static_cast<std::int32_t>(parent.children.size());
+        if (parent.level >= 0) child.level = parent.level + 1;
+        parent.children.push_back(std::move(r));
+    }
+}
+
+int Model::levelOf(Node& n) {
+    // Up to the nearest ancestor whose level is known, then down again. A
+    // chain that loops or runs too long stays unknown.
+    constexpr std::size_t kLongest = 4096;
+    std::vector<Node*> chain;
+    Node* at = &n;
+    while (at->level < 0) {
+        if (chain.size() == kLongest || !at->parentKnown || at->parent.null()) return -1;
+        chain.push_back(at);
+        at = &node(at->parent);
+    }
+    for (auto c = chain.rbegin(); c != chain.rend(); ++c) {
+        (*c)->level = at->level + 1;
+        at = *c;
+    }
+    return n.level;
 }
 
 void Model::reset() {
@@ -28,7 +53,10 @@ void Model::reset() {
 
 Node& Model::node(const Ref& ref) {
     auto [it, fresh] = nodes_.try_emplace(ref.key());
-    if (fresh) it->second.ref = ref;
+    if (fresh) {
+        it->second.ref = ref;
+        if (ref.appRoot()) it->second.level = 0;
+    }
     return it->second;
 }
 
@@ -62,6 +90,16 @@ std::optional<std::string> Model::busOfPid(std::int32_t pid) {
     return std::nullopt;
 }
 
+std::optional<std::int32_t> Model::pidOfBus(const std::string& bus) {
+    if (pids_)
+        for (auto& [name, p] : *pids_)
+            if (name == bus) return p;
+    Call c{Ref{DBUS_SERVICE_DBUS, DBUS_PATH_DBUS}, DBUS_INTERFACE_DBUS, "GetConnectionUnixProcessID", "s", bus};
+    std::uint32_t p = 0;
+    if (!sender_.runOne(c) || !Reader(c.reply()).get(p) || p == 0) return std::nullopt;
+    return static_cast<std::int32_t>(p);
+}
+
 Node* Model::basic(const Ref& ref) {
     if (ref.null()) return nullptr;
     Node& n = node(ref);
@@ -75,55 +113,120 @@ Node* Model::basic(const Ref& ref) {
     return n.basic ? &n : nullptr;
 }
 
+bool Model::answersGetAll(const std::string& bus) {
+    if (auto known = getAll_.find(bus); known != getAll_.end()) return known->second;
+    Call c{{bus, kRootPath}, kPropertiesIface, "Get", "ss", kApplicationIface, "ToolkitName"};
+    std::string toolkit;
+    bool answered = sender_.runOne(c) && Reader(c.reply()).value().get(toolkit);
+    // ATK's bridge (GTK 3, Firefox, Chromium) and GTK 4's GDBus objects.
+    bool yes = toolkit == "gtk" || toolkit == "GTK" || toolkit == "GAIL" || toolkit == "Gecko" ||
+               toolkit == "Chromium" || toolkit == "atk";
+    (void)answered;
+    getAll_[bus] = yes;  // one that did not answer gets the safe way from now on
+    return yes;
+}
+
 void Model::fetchBasics(const std::vector<Ref>& refs) {
+    // Per element: role, states, interfaces, then the properties (one GetAll
+    // where the bridge takes it, else name, description and child count).
     std::vector<Call> calls;
+    std::vector<std::pair<std::size_t, bool>> first;  // each element's first call, and whether GetAll
     for (auto& r : refs) {
+        bool all = answersGetAll(r.bus);
+        first.emplace_back(calls.size(), all);
         calls.emplace_back(r, kAccessibleIface, "GetRole");
-        calls.emplace_back(r, kPropertiesIface, "GetAll", "s", kAccessibleIface);
         calls.emplace_back(r, kAccessibleIface, "GetState");
         calls.emplace_back(r, kAccessibleIface, "GetInterfaces");
+        if (all) {
+            calls.emplace_back(r, kPropertiesIface, "GetAll", "s", kAccessibleIface);
+        } else {
+            for (const char* property : {"Name", "Description", "ChildCount"})
+                calls.emplace_back(r, kPropertiesIface, "Get", "ss", kAccessibleIface, property);
+        }
     }
     sender_.run(calls);
     for (std::size_t i = 0; i < refs.size(); ++i) {
         Node& n = node(refs[i]);
-        if (!Reader(calls[4 * i].reply()).get(n.role)) continue;
+        auto [at, all] = first[i];
+        if (!Reader(calls[at].reply()).get(n.role)) continue;
         n.basic = true;
-        Reader dict = Reader(calls[4 * i + 1].reply()).enter();
-        while (dict.type() == DBUS_TYPE_DICT_ENTRY) {
-            Reader entry = dict.enter();
-            std::string key;
-            if (!entry.get(key)) continue;
-            Reader v = entry.value();
+        Reader(calls[at + 1].reply()).get(n.states);
+        Reader(calls[at + 2].reply()).getIfaces(n.ifaces);
+        auto property = [&](const std::string& key, Reader v) {
             Ref p;
             if (key == "Name") {
                 if (v.get(n.name)) n.name = withoutObjectMarks(std::move(n.name));
             } else if (key == "Description") {
                 if (v.get(n.description)) n.description = withoutObjectMarks(std::move(n.description));
+            } else if (key == "ChildCount") {
+                v.get(n.childCount);
+            } else if (key == "Parent" && !n.parentKnown && v.get(p)) {
+                n.setParent(p);
             }
-            else if (key == "ChildCount") v.get(n.childCount);
-            else if (key == "Parent" && !n.parentKnown && v.get(p)) n.setParent(p);
+        };
+        if (!all) {
+            property("Name", Reader(calls[at + 3].reply()).value());
+            property("Description", Reader(calls[at + 4].reply()).value());
+            property("ChildCount", Reader(calls[at + 5].reply()).value());
+            continue;
         }
-        Reader(calls[4 * i + 2].reply()).get(n.states);
-        Reader(calls[4 * i + 3].reply()).getIfaces(n.ifaces);
+        Reader dict = Reader(calls[at + 3].reply()).enter();
+        while (dict.type() == DBUS_TYPE_DICT_ENTRY) {
+            Reader entry = dict.enter();
+            std::string key;
+            if (entry.get(key)) property(key, entry.value());
+        }
     }
 }
 
 const std::vector<Ref>* Model::children(const Ref& ref) {
     if (ref.null()) return nullptr;
     if (Node& n = node(ref); n.childrenKnown) return &n.children;
+    // While walking, what the cache lacks is read ahead, breadth-first.
+    if (auto app = apps_.find(ref.bus); app != apps_.end() && app->second.itemsTried) {
+        readAhead(ref);
+        Node& n = node(ref);
+        return n.childrenKnown ? &n.children : nullptr;
+    }
     Call c{ref, kAccessibleIface, "GetChildren"};
     std::vector<Ref> refs;
     if (!sender_.runOne(c) || !Reader(c.reply()).get(refs)) return nullptr;
     Node& n = node(ref);
-    n.setChildren(std::move(refs));
-    // While walking, children the cache did not hold are read together.
-    if (auto app = apps_.find(ref.bus); app != apps_.end() && app->second.itemsTried) {
-        std::vector<Ref> unread;
-        for (auto& r : n.children)
-            if (!node(r).basic) unread.push_back(r);
-        if (!unread.empty()) fetchBasics(unread);
+    adopt(n, std::move(refs));
+    return &n.children;
+}
+
+void Model::readAhead(const Ref& from) {
+    AppState& app = apps_[from.bus];
+    const std::size_t budget = std::max(kFirstReadAhead, app.readAhead);
+    std::size_t read = 0;
+    std::vector<Ref> frontier{from};
+    std::unordered_set<std::string> seen{from.key()};
+    while (!frontier.empty() && read < budget) {
+        std::vector<Call> calls;
+        for (auto& r : frontier) calls.emplace_back(r, kAccessibleIface, "GetChildren");
+        sender_.run(calls);
+        std::vector<Ref> unread, next;
+        for (std::size_t i = 0; i < frontier.size(); ++i) {
+            std::vector<Ref> refs;
+            if (!Reader(calls[i].reply()).get(refs)) continue;
+            Node& parent = node(frontier[i]);
+            adopt(parent, std::move(refs));
+            for (auto& child : parent.children) {
+                if (!seen.insert(child.key()).second) continue;  // a loop, or listed twice
+                (node(child).basic ? next : unread).push_back(child);
+            }
+        }
+        // A level is read whole, even past the budget: its elements are
+        // the ones a walk reads next.
+        fetchBasics(unread);
+        read += unread.size();
+        next.insert(next.end(), unread.begin(), unread.end());
+        frontier.clear();
+        for (auto& r : next)
+            if (const Node& n = node(r); n.basic && n.childCount != 0 && !n.childrenKnown) frontier.push_back(r);
     }
-    return &node(ref).children;
+    app.readAhead += read;
 }
 
 std::optional<Ref> Model::parent(const Ref& ref) {

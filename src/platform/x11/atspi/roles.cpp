@@ -176,6 +176,11 @@ const char* axSubrole(std::uint32_t role) {
     }
 }
 
+bool textIsValue(std::uint32_t role) {
+    std::string_view ax = axRole(role, false);
+    return ax == "AXStaticText" || ax == "AXTextField" || ax == "AXTextArea" || ax == "AXComboBox";
+}
+
 bool isCheckable(std::uint32_t role) {
     return role == ATSPI_ROLE_CHECK_BOX || role == ATSPI_ROLE_TOGGLE_BUTTON ||
            role == ATSPI_ROLE_RADIO_BUTTON || role == ATSPI_ROLE_CHECK_MENU_ITEM ||
