@@ -6,6 +6,8 @@
   field; the test puts the passphrase there itself, through the observer's
   EditableText, never through the agent.
 - featherpad, a text editor: the whole tree, a menu item pressed, its text set.
+- Qt 6's designer: the whole tree, a check box and a button of its New Form
+  dialog pressed.
 
 Effects are judged by the programs' output and by what the accessibility bus
 shows an observer of its own (pyatspi in a separate process,
@@ -14,6 +16,7 @@ import os
 
 from harness import EVENT_WAIT, START_WAIT, DesktopTest, Program, main, wait_for
 
+DESIGNER = "/usr/lib/qt6/bin/designer"  # Qt 6 (designer-qt6)
 SECRET = "Kx7#vQ2!mW9"  # what the test puts in the passphrase field itself
 
 
@@ -28,6 +31,25 @@ class QtTest(DesktopTest):
         args.setdefault("depth", 100)
         args.setdefault("max", 100000)
         return self.agent.result("ax_tree", pid=self.pid, **args)["elements"]
+
+    @staticmethod
+    def settings(home):
+        """An environment in which what a program saves stays with one test."""
+        return {"HOME": home, "XDG_CONFIG_HOME": os.path.join(home, ".config")}
+
+    def assertWholeTree(self):
+        """The agent's tree has the observer's elements, give or take what
+        came and went between the two reads, and the same menus and buttons
+        under the same paths."""
+        observed = self.program.tree()
+        elements = self.tree()
+        self.assertGreater(len(observed), 100)
+        self.assertLess(abs(len(elements) - len(observed)), max(10, len(observed) // 20),
+                        "agent %d elements, observer %d; the agent's first: %s"
+                        % (len(elements), len(observed), elements[:5]))
+        named = {o["path"]: o["name"] for o in observed if o["role"] in ("menu item", "push button") and o["name"]}
+        agents = {e["id"]: e.get("title") for e in elements if e["id"] in named}
+        self.assertEqual(agents, named)
 
     def one(self, elements, what, accept):
         found = [e for e in elements if accept(e)]
@@ -119,20 +141,12 @@ class FeatherpadTest(QtTest):
         super().setUp()
         home = os.path.join(self.desktop.dir, "featherpad-home-%s" % self.id().rsplit(".", 1)[1])
         os.makedirs(home)
-        self.program = Program(self.desktop, ["featherpad"], elements=100, env={"HOME": home})
+        self.program = Program(self.desktop, ["featherpad"], elements=100, env=self.settings(home))
         self.addCleanup(self.program.close)
         self.pid = self.program.pid
 
     def test_tree_is_whole(self):
-        observed = self.program.tree()
-        elements = self.tree()
-        self.assertLess(abs(len(elements) - len(observed)), max(10, len(observed) // 20),
-                        "agent %d elements, observer %d; the agent's first: %s"
-                        % (len(elements), len(observed), elements[:5]))
-        # The same menus under the same paths.
-        menus = {o["path"]: o["name"] for o in observed if o["role"] == "menu item" and o["name"]}
-        agents = {e["id"]: e.get("title") for e in elements if e["id"] in menus}
-        self.assertEqual(agents, menus)
+        self.assertWholeTree()
 
     def test_press_on_a_menu_item_toggles_it(self):
         observed = self.program.tree()
@@ -165,6 +179,47 @@ class FeatherpadTest(QtTest):
             self.assertEqual(answer, {"ok": True}, "ax_set %r on %s" % (value, editor[0]))
             self.program.wait_element(path, lambda o: o.get("text") == value, EVENT_WAIT,
                                       "the document after ax_set %r" % value)
+
+
+class Qt6DesignerTest(QtTest):
+    """Qt 6's designer (designer-qt6), which opens on its New Form dialog."""
+
+    def setUp(self):
+        super().setUp()
+        home = os.path.join(self.desktop.dir, "designer-home-%s" % self.id().rsplit(".", 1)[1])
+        os.makedirs(home)
+        self.program = Program(self.desktop, [DESIGNER], elements=1, env=self.settings(home))
+        self.addCleanup(self.program.close)
+        self.pid = self.program.pid
+        self.program.wait_tree(lambda t: any(o["role"] == "push button" and o["name"] == "Create" for o in t)
+                               and len(t) > 100, START_WAIT, "designer's main window and New Form dialog")
+
+    def dialog_button(self, role, name):
+        observed = self.program.tree()
+        dialogs = [o["path"] for o in observed if o["role"] == "dialog" and o["name"] == "New Form"]
+        self.assertEqual(len(dialogs), 1, observed)
+        found = [o for o in observed if o["path"].startswith(dialogs[0] + ".") and o["role"] == role
+                 and o["name"] == name]
+        self.assertEqual(len(found), 1, observed)
+        return found[0]
+
+    def test_tree_is_whole(self):
+        self.assertWholeTree()
+
+    def test_press_on_a_check_box_and_a_button(self):
+        box = self.dialog_button("check box", "Show this Dialog on Startup")
+        before = "checked" in box["states"]
+        element = self.one(self.tree(), "the check box", lambda e: e["id"] == box["path"])
+        self.assertEqual(element["role"], "AXCheckBox")
+        self.assertEqual(element.get("value"), 1 if before else 0, element)
+        self.assertIn("AXPress", element.get("actions", []), element)
+        self.assertEqual(self.agent.result("ax_press", pid=self.pid, path=box["path"]), {"ok": True})
+        self.program.wait_element(box["path"], lambda o: ("checked" in o["states"]) != before, EVENT_WAIT,
+                                  "the check box after a press")
+        close = self.dialog_button("push button", "Close")
+        self.assertEqual(self.agent.result("ax_press", pid=self.pid, path=close["path"]), {"ok": True})
+        self.program.wait_tree(lambda t: not any(o["role"] == "dialog" and o["name"] == "New Form" for o in t),
+                               EVENT_WAIT, "designer without its New Form dialog after Close was pressed")
 
 
 if __name__ == "__main__":
