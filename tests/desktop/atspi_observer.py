@@ -54,8 +54,17 @@ def describe(acc, path):
 
 
 def walk(acc, path, out):
-    for i in range(acc.childCount):
-        child = acc.getChildAtIndex(i)
+    """The elements under ACC; what goes away during the walk (a window
+    closing, a program ending) is left out."""
+    try:
+        count = acc.childCount
+    except Exception:
+        return out
+    for i in range(count):
+        try:
+            child = acc.getChildAtIndex(i)
+        except Exception:
+            continue
         if child is None:
             continue
         p = str(i) if not path else path + "." + str(i)
@@ -83,8 +92,11 @@ def main():
     if op == "tree":
         answer = walk(app, "", []) if app is not None else None
     elif op == "element":
-        acc = resolve(app, sys.argv[3]) if app is not None else None
-        answer = describe(acc, sys.argv[3]) if acc is not None else None
+        try:
+            acc = resolve(app, sys.argv[3]) if app is not None else None
+            answer = describe(acc, sys.argv[3]) if acc is not None else None
+        except Exception:  # gone meanwhile
+            answer = None
     elif op == "set_text":
         acc = resolve(app, sys.argv[3]) if app is not None else None
         answer = bool(acc.queryEditableText().setTextContents(sys.argv[4])) if acc is not None else None
