@@ -8,7 +8,8 @@ index to STATE_DIR/actions. In slowcache mode the cache answers only once
 STATE_DIR/release exists. In sparse mode it behaves as the bridges of Qt 5 and
 Chromium do: an empty cache, no Properties.GetAll (a call to it is written to
 STATE_DIR/getall and fails), no direct connection, action names only by index,
-and a deeper tree (rows of labelled cells) that must be read live."""
+a deeper tree (rows of labelled cells) that must be read live, and no
+Collection: its focused password field is found only by a search."""
 import os
 import sys
 import time
@@ -28,7 +29,7 @@ BASE = "/org/a11y/atspi/accessible"
 INT_MIN = -2147483648
 SHOWN = (1 << 8) | (1 << 24) | (1 << 25) | (1 << 30)  # enabled, sensitive, showing, visible
 
-FRAME, LABEL, PANEL, PUSH_BUTTON, SLIDER, APPLICATION = 23, 29, 39, 43, 51, 75
+FRAME, LABEL, PASSWORD_TEXT, PANEL, PUSH_BUTTON, SLIDER, APPLICATION = 23, 29, 40, 39, 43, 51, 75
 A, C, T, V, ACT = ("org.a11y.atspi.Accessible", "org.a11y.atspi.Component", "org.a11y.atspi.Text",
                    "org.a11y.atspi.Value", "org.a11y.atspi.Action")
 
@@ -50,6 +51,11 @@ if mode == "sparse":
     for i in range(40):
         NODES["row%d" % i] = (PANEL, "", "table", ["cell%d" % i], [A], None, {})
         NODES["cell%d" % i] = (PUSH_BUTTON, "Cell %d" % i, "row%d" % i, [], [A, ACT], None, {"actions": ["click"]})
+    # The last row holds a password field with the focus; as Qt does, its
+    # container is marked focused too. No Collection answers for them.
+    NODES["row39"][3].append("secret")
+    NODES["secret"] = (PASSWORD_TEXT, "Secret", "row39", [], [A, T], None, {"text": "hunter2"})
+FOCUSED = {"row39", "secret"} if mode == "sparse" else set()
 # The cache leaves out the panel's child: it must be asked for live.
 CACHED = [n for n in NODES if n not in ("root", "livechild")] if mode != "sparse" else []
 
@@ -76,7 +82,8 @@ class Tree(dbus.service.FallbackObject):
 
     @dbus.service.method(A, out_signature="au", rel_path_keyword="rel")
     def GetState(self, rel):
-        return dbus.Array([dbus.UInt32(SHOWN), dbus.UInt32(0)], signature="u")
+        focused = (1 << 12) if rel.rsplit("/", 1)[-1] in FOCUSED else 0
+        return dbus.Array([dbus.UInt32(SHOWN | focused), dbus.UInt32(0)], signature="u")
 
     @dbus.service.method(A, out_signature="as", rel_path_keyword="rel")
     def GetInterfaces(self, rel):

@@ -4,6 +4,8 @@
 #include <atspi/atspi-constants.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "platform/x11/atspi/model.h"
 #include "platform/x11/atspi/roles.h"
@@ -127,7 +129,42 @@ std::vector<std::string> Model::detailBatch(const Ref& from) {
     return keys;
 }
 
-void Model::fetchDetails(const Ref& from) {
+// Firefox reports the content of a page in parts, asked for as clients need
+// them: at first contact, a page's elements have neither names, states,
+// frames nor actions, and do a moment later. The first batch of each Firefox
+// is checked for a page without a frame; when there is one, the agent waits
+// until its frame is reported and reads the application again.
+bool Model::coldContent(const std::string& bus, const std::vector<std::string>& keys) {
+    constexpr auto kWait = std::chrono::milliseconds(1000);
+    constexpr auto kStep = std::chrono::milliseconds(25);
+    const Node* cold = nullptr;
+    bool page = false;
+    for (auto& key : keys) {
+        const Node& n = nodes_[key];
+        if (n.role != ATSPI_ROLE_DOCUMENT_WEB || !(n.ifaces & ifComponent)) continue;
+        page = true;
+        if (!n.extents || (*n.extents)[2] < 0 || (*n.extents)[3] < 0) {
+            cold = &n;
+            break;
+        }
+    }
+    // Checked once per application, on the first batch that holds a page.
+    if (page) warmed_.insert(bus);
+    if (!cold) return false;
+    const Ref ref = cold->ref;
+    auto deadline = std::chrono::steady_clock::now() + kWait;
+    while (std::chrono::steady_clock::now() < deadline && !sender_.unresponsive(ref.bus)) {
+        std::this_thread::sleep_for(kStep);
+        Call c{ref, kComponentIface, "GetExtents", "u", ATSPI_COORD_TYPE_SCREEN};
+        Node probe;
+        probe.ref = ref;
+        if (sender_.runOne(c)) store(probe, Detail::extents, c.reply());
+        if (probe.extents && (*probe.extents)[2] >= 0 && (*probe.extents)[3] >= 0) return true;
+    }
+    return false;
+}
+
+bool Model::fetchDetails(const Ref& from) {
     auto keys = detailBatch(from);
     std::vector<Call> calls;
     std::vector<Detail> kinds;
@@ -163,6 +200,12 @@ void Model::fetchDetails(const Ref& from) {
         std::string name;
         if (Reader(names[i].reply()).get(name)) slots[i].first->actions[slots[i].second] = std::move(name);
     }
+
+    if (!warmed_.count(from.bus) && toolkitOf(from.bus) == "Gecko" && coldContent(from.bus, keys)) {
+        forget(from.bus);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace platform::atspi

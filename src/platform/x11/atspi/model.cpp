@@ -2,6 +2,8 @@
 // applications on the bus.
 #include "platform/x11/atspi/model.h"
 
+#include <atspi/atspi-constants.h>
+
 #include <algorithm>
 #include <unordered_set>
 #include <string_view>
@@ -113,17 +115,24 @@ Node* Model::basic(const Ref& ref) {
     return n.basic ? &n : nullptr;
 }
 
-bool Model::answersGetAll(const std::string& bus) {
-    if (auto known = getAll_.find(bus); known != getAll_.end()) return known->second;
+const std::string& Model::toolkitOf(const std::string& bus) {
+    if (auto known = toolkits_.find(bus); known != toolkits_.end()) return known->second;
     Call c{{bus, kRootPath}, kPropertiesIface, "Get", "ss", kApplicationIface, "ToolkitName"};
     std::string toolkit;
-    bool answered = sender_.runOne(c) && Reader(c.reply()).value().get(toolkit);
+    if (sender_.runOne(c)) Reader(c.reply()).value().get(toolkit);
+    // One that did not answer is taken as unknown from now on: the careful way.
+    return toolkits_[bus] = toolkit;
+}
+
+bool Model::answersGetAll(const std::string& bus) {
     // ATK's bridge (GTK 3, Firefox, Chromium) and GTK 4's GDBus objects.
-    bool yes = toolkit == "gtk" || toolkit == "GTK" || toolkit == "GAIL" || toolkit == "Gecko" ||
-               toolkit == "Chromium" || toolkit == "atk";
-    (void)answered;
-    getAll_[bus] = yes;  // one that did not answer gets the safe way from now on
-    return yes;
+    const std::string& t = toolkitOf(bus);
+    return t == "gtk" || t == "GTK" || t == "GAIL" || t == "Gecko" || t == "Chromium" || t == "atk";
+}
+
+void Model::forget(const std::string& bus) {
+    std::erase_if(nodes_, [&](const auto& entry) { return entry.second.ref.bus == bus; });
+    apps_.erase(bus);
 }
 
 void Model::fetchBasics(const std::vector<Ref>& refs) {
@@ -196,6 +205,52 @@ const std::vector<Ref>* Model::children(const Ref& ref) {
     return &n.children;
 }
 
+Model::Search Model::searchFocused(const std::string& bus, Ref& focused) {
+    // More than any dialog or window holds; a larger tree is not searched
+    // whole, and its focus counts as unknown.
+    constexpr std::size_t kMostElements = 20000;
+    std::vector<Ref> frontier{Ref{bus, kRootPath}};
+    std::unordered_set<std::string> seen;
+    std::size_t visited = 0;
+    bool found = false;
+    while (!frontier.empty()) {
+        std::vector<Call> calls;
+        for (auto& r : frontier)
+            if (!node(r).childrenKnown) calls.emplace_back(r, kAccessibleIface, "GetChildren");
+        sender_.run(calls);
+        for (auto& c : calls) {
+            std::vector<Ref> refs;
+            if (Reader(c.reply()).get(refs)) adopt(node(c.target()), std::move(refs));
+        }
+        if (sender_.unresponsive(bus)) return Search::unknown;
+        std::vector<Ref> level, unread;
+        for (auto& r : frontier)
+            for (auto& child : node(r).children)
+                if (child.bus == bus && seen.insert(child.key()).second) {
+                    level.push_back(child);
+                    if (!node(child).basic) unread.push_back(child);
+                }
+        fetchBasics(unread);
+        visited += level.size();
+        frontier.clear();
+        // Only what is showing can hold the focus, and only inside what is showing.
+        for (auto& r : level) {
+            const Node& n = node(r);
+            if (!n.basic || !n.has(ATSPI_STATE_SHOWING)) continue;
+            // Qt marks a focused widget's containers focused too: the
+            // deepest is the one that takes the keys, and a password field
+            // among them wins whatever its depth.
+            if (n.has(ATSPI_STATE_FOCUSED) && (!found || node(focused).role != ATSPI_ROLE_PASSWORD_TEXT)) {
+                focused = r;
+                found = true;
+            }
+            if (n.childCount != 0) frontier.push_back(r);
+        }
+        if (visited > kMostElements) return Search::unknown;
+    }
+    return found ? Search::found : Search::none;
+}
+
 void Model::readAhead(const Ref& from) {
     AppState& app = apps_[from.bus];
     const std::size_t budget = std::max(kFirstReadAhead, app.readAhead);
@@ -242,9 +297,12 @@ std::optional<Ref> Model::parent(const Ref& ref) {
 }
 
 Node* Model::details(const Ref& ref) {
-    Node* n = basic(ref);
-    if (!n) return nullptr;
-    if (!n->detailed) fetchDetails(ref);
+    for (int pass = 0; pass < 2; ++pass) {
+        Node* n = basic(ref);
+        if (!n) return nullptr;
+        if (n->detailed || fetchDetails(ref)) return &node(ref);
+        // The application's elements were forgotten: read again.
+    }
     return &node(ref);
 }
 

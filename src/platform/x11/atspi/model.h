@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/platform.h"
@@ -67,6 +68,11 @@ public:
     std::optional<std::string> busOfPid(std::int32_t pid);
     std::optional<std::int32_t> pidOfBus(const std::string& bus);
     std::vector<std::string> applications();  // bus names of the registered applications
+    // The application's focused element found by walking what is showing,
+    // breadth-first: for bridges without Collection (Qt). Unknown when the
+    // application stopped answering or the tree is too large to search.
+    enum class Search { found, none, unknown };
+    Search searchFocused(const std::string& bus, Ref& focused);
 
 private:
     // Elements of one application read one by one before the request counts
@@ -108,7 +114,13 @@ private:
     // property on its own.
     bool answersGetAll(const std::string& bus);
     // Extents, actions and values, for `from` and what a walk reads next (details.cpp).
-    void fetchDetails(const Ref& from);
+    // False when the batch found the application's content not yet reported
+    // in full (Firefox's, at first contact): its elements were then
+    // forgotten, to be read again.
+    bool fetchDetails(const Ref& from);
+    bool coldContent(const std::string& bus, const std::vector<std::string>& keys);
+    void forget(const std::string& bus);
+    const std::string& toolkitOf(const std::string& bus);
     std::vector<std::string> detailBatch(const Ref& from);
 
     Sender& sender_;
@@ -116,7 +128,8 @@ private:
     std::unordered_map<std::string, AppState> apps_;
     std::optional<std::vector<std::pair<std::string, std::int32_t>>> pids_;
     // Kept across requests: a bus never gives a unique name twice.
-    std::unordered_map<std::string, bool> getAll_;
+    std::unordered_map<std::string, std::string> toolkits_;
+    std::unordered_set<std::string> warmed_;  // checked for content not yet reported
 };
 
 }  // namespace platform::atspi
