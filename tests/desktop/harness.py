@@ -28,6 +28,7 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SESSION = os.path.join(HERE, "..", "..", "tools", "desktop-session")
+OBSERVER = os.path.join(HERE, "atspi_observer.py")
 PYTHON = "/usr/bin/python3"  # Debian's, with the GObject and D-Bus bindings
 
 AGENT = None    # paths given on the command line
@@ -55,6 +56,11 @@ def wait_for(predicate, timeout, step=0.05):
             return value
         time.sleep(step)
     return predicate()
+
+
+def pieces(secret, shortest=3):
+    """Every piece of SECRET at least SHORTEST characters long."""
+    return sorted({secret[i:j] for i in range(len(secret)) for j in range(i + shortest, len(secret) + 1)})
 
 
 def centre(rect):
@@ -87,6 +93,7 @@ class Agent:
         self.next_id = 0
         self.buffer = b""
         self.last_line = b""  # the last answer as it was written
+        self.transcript = []  # every line the agent wrote, as written
 
     def _line(self, deadline, what):
         while b"\n" not in self.buffer:
@@ -98,6 +105,7 @@ class Agent:
                 raise AssertionError("the agent ended (status %s) before answering %s" % (self.proc.wait(), what))
             self.buffer += chunk
         raw, self.buffer = self.buffer.split(b"\n", 1)
+        self.transcript.append(raw)
         return raw
 
     def request(self, op, timeout=ANSWER_WAIT, **args):
@@ -222,6 +230,14 @@ class Desktop:
             if "uint32" in reply:
                 pids.add(int(reply.split()[-1]))
         return pids
+
+    def observe(self, *args):
+        """What the accessibility bus says, read by atspi_observer.py (pyatspi,
+        in a process of its own each time): its parsed answer."""
+        done = self.run([PYTHON, OBSERVER, *[str(a) for a in args]])
+        if done.returncode != 0:
+            raise AssertionError("atspi_observer.py %s failed: %s" % (" ".join(map(str, args)), done.stderr[-2000:]))
+        return json.loads(done.stdout)
 
     # X properties, read with x11-utils
 
@@ -435,6 +451,106 @@ class Fixture:
         self.proc.stdout.close()
 
 
+# ---- programs from Debian ----
+
+class Program:
+    """A program nobody here wrote, on the desktop: the lines it prints, kept
+    in order, the lines it is sent, and its elements as the accessibility bus
+    shows them to an observer of its own (Desktop.observe). Ready once the
+    observer sees at least `elements` elements of it."""
+
+    def __init__(self, desktop, argv, elements=1, env=None):
+        self.desktop = desktop
+        self.argv = argv
+        self.proc = desktop.spawn(argv, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                  env=dict(desktop.env, **(env or {})))
+        self.pid = self.proc.pid
+        self.lines = []
+        self.cond = threading.Condition()
+        self.ended = False
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
+        if elements:
+            self.wait_tree(lambda t: len(t) >= elements, START_WAIT, "%d elements of %s" % (elements, argv[0]))
+
+    def _read(self):
+        for raw in self.proc.stdout:
+            with self.cond:
+                self.lines.append(raw.decode(errors="replace").rstrip("\n"))
+                self.cond.notify_all()
+        with self.cond:
+            self.ended = True
+            self.cond.notify_all()
+
+    def send(self, line):
+        self.proc.stdin.write((line + "\n").encode())
+        self.proc.stdin.flush()
+
+    def mark(self):
+        with self.cond:
+            return len(self.lines)
+
+    def wait_line(self, predicate, timeout, what, since=0):
+        """The first line from SINCE on that PREDICATE accepts."""
+        deadline = time.monotonic() + timeout
+        with self.cond:
+            i = since
+            while True:
+                while i < len(self.lines):
+                    if predicate(self.lines[i]):
+                        return self.lines[i]
+                    i += 1
+                left = deadline - time.monotonic()
+                if left <= 0 or self.ended:
+                    break
+                self.cond.wait(left)
+            seen = self.lines[since:][-8:]
+        state = "%s ended" % self.argv[0] if self.ended else "no such line within %g s" % timeout
+        raise AssertionError("%s: %s; its last lines: %s" % (what, state, seen))
+
+    def tree(self):
+        """Its elements as the observer sees them ([] while it is not listed)."""
+        return self.desktop.observe("tree", self.pid) or []
+
+    def element(self, path):
+        return self.desktop.observe("element", self.pid, path)
+
+    def wait_tree(self, predicate, timeout, what):
+        """Polls the observer's tree until PREDICATE accepts it; that tree."""
+        last = []
+
+        def look():
+            last[:] = self.tree()
+            return predicate(last)
+        if not wait_for(look, timeout, 0.2):
+            raise AssertionError("%s never showed on the accessibility bus: %d elements seen%s"
+                                 % (what, len(last), " (%s ended)" % self.argv[0] if self.proc.poll() is not None
+                                    else ""))
+        return list(last)
+
+    def wait_element(self, path, predicate, timeout, what):
+        """Polls one element until PREDICATE accepts it; fails with the last look."""
+        last = [None]
+
+        def look():
+            last[0] = self.element(path)
+            return last[0] is not None and predicate(last[0])
+        if not wait_for(look, timeout, 0.1):
+            raise AssertionError("%s: element %s is now %s" % (what, path, json.dumps(last[0], ensure_ascii=False)))
+        return last[0]
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+        self.proc.wait()
+        self.reader.join(timeout=ANSWER_WAIT)
+        for stream in (self.proc.stdin, self.proc.stdout):
+            try:
+                stream.close()
+            except OSError:
+                pass
+
+
 # ---- the test base ----
 
 class DesktopTest(unittest.TestCase):
@@ -541,6 +657,31 @@ class DesktopTest(unittest.TestCase):
             if e["role"] == "AXStaticText" and e.get("title", "").split(" ")[0] in ("Not", "Pressed"):
                 return e["title"]
         self.fail("no status label")
+
+    def sweep_reads(self, pid, elements, limit=300):
+        """Every operation that reads something of PID, once: trees at several
+        limits, ax_info of its first LIMIT elements, the focus, what is at the
+        centre of each secure element, the window and application lists."""
+        for depth, most in ((1, 3), (4, 10), (8, 300), (100, 100000)):
+            self.agent.request("ax_tree", pid=pid, depth=depth, max=most)
+        for e in elements[:limit]:
+            self.agent.request("ax_info", pid=pid, path=e["id"])
+        for e in elements:
+            if e.get("secure") and "frame" in e:
+                x, y = centre(e["frame"])
+                self.agent.request("at", x=x, y=y)
+        for op, args in (("focus_info", {}), ("focus_info", {"pid": pid}), ("windows", {}), ("apps", {}),
+                         ("frontmost", {})):
+            self.agent.request(op, **args)
+
+    def assertNoTrace(self, secret):
+        """No line the agent wrote holds SECRET or a piece of it of three
+        characters or more."""
+        self.assertGreater(len(self.agent.transcript), 0)
+        for raw in self.agent.transcript:
+            line = raw.decode("utf-8", errors="replace")
+            for piece in pieces(secret):
+                self.assertNotIn(piece, line, "an answer line carries a piece of the secret")
 
     def can_post_events(self):
         return self.agent.result("display").get("w", 0) > 0
