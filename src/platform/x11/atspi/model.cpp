@@ -233,10 +233,11 @@ Model::Search Model::searchFocused(const std::string& bus, Ref& focused) {
         fetchBasics(unread);
         visited += level.size();
         frontier.clear();
-        // Only what is showing can hold the focus, and only inside what is showing.
+        // Only what is visible can hold the focus, and only inside what is
+        // visible (GTK 4 says "showing" of windows only).
         for (auto& r : level) {
             const Node& n = node(r);
-            if (!n.basic || !n.has(ATSPI_STATE_SHOWING)) continue;
+            if (!n.basic || !(n.has(ATSPI_STATE_SHOWING) || n.has(ATSPI_STATE_VISIBLE))) continue;
             // Qt marks a focused widget's containers focused too: the
             // deepest is the one that takes the keys, and a password field
             // among them wins whatever its depth.
