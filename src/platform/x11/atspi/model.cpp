@@ -197,12 +197,45 @@ const std::vector<Ref>* Model::children(const Ref& ref) {
         Node& n = node(ref);
         return n.childrenKnown ? &n.children : nullptr;
     }
-    Call c{ref, kAccessibleIface, "GetChildren"};
-    std::vector<Ref> refs;
-    if (!sender_.runOne(c) || !Reader(c.reply()).get(refs)) return nullptr;
+    fetchChildren({ref});
     Node& n = node(ref);
-    adopt(n, std::move(refs));
-    return &n.children;
+    return n.childrenKnown ? &n.children : nullptr;
+}
+
+void Model::fetchChildren(const std::vector<Ref>& parents) {
+    // Children by index where GetChildren cannot be trusted: GTK 4.8 lists
+    // there every page of a stack, where its child count and
+    // GetChildAtIndex (what other clients read) give the page shown.
+    constexpr std::int32_t kMostChildren = 65536;
+    std::vector<Call> calls;
+    std::vector<std::pair<std::size_t, std::size_t>> spans;  // each parent's calls
+    for (auto& r : parents) {
+        std::size_t first = calls.size();
+        if (toolkitOf(r.bus) != "GTK") {
+            calls.emplace_back(r, kAccessibleIface, "GetChildren");
+        } else if (const Node* n = basic(r)) {
+            for (std::int32_t i = 0; i < std::min(n->childCount, kMostChildren); ++i)
+                calls.emplace_back(r, kAccessibleIface, "GetChildAtIndex", "i", i);
+        }
+        spans.emplace_back(first, calls.size());
+    }
+    sender_.run(calls);
+    for (std::size_t p = 0; p < parents.size(); ++p) {
+        auto [first, end] = spans[p];
+        std::vector<Ref> refs;
+        bool whole = true;
+        if (toolkitOf(parents[p].bus) != "GTK") {
+            whole = first < end && Reader(calls[first].reply()).get(refs);
+        } else {
+            if (!node(parents[p]).basic) continue;
+            for (std::size_t i = first; i < end; ++i) {
+                Ref child;
+                whole = whole && Reader(calls[i].reply()).get(child);
+                refs.push_back(std::move(child));
+            }
+        }
+        if (whole) adopt(node(parents[p]), std::move(refs));
+    }
 }
 
 Model::Search Model::searchFocused(const std::string& bus, Ref& focused) {
@@ -214,14 +247,10 @@ Model::Search Model::searchFocused(const std::string& bus, Ref& focused) {
     std::size_t visited = 0;
     bool found = false;
     while (!frontier.empty()) {
-        std::vector<Call> calls;
+        std::vector<Ref> unknown;
         for (auto& r : frontier)
-            if (!node(r).childrenKnown) calls.emplace_back(r, kAccessibleIface, "GetChildren");
-        sender_.run(calls);
-        for (auto& c : calls) {
-            std::vector<Ref> refs;
-            if (Reader(c.reply()).get(refs)) adopt(node(c.target()), std::move(refs));
-        }
+            if (!node(r).childrenKnown) unknown.push_back(r);
+        fetchChildren(unknown);
         if (sender_.unresponsive(bus)) return Search::unknown;
         std::vector<Ref> level, unread;
         for (auto& r : frontier)
@@ -259,15 +288,11 @@ void Model::readAhead(const Ref& from) {
     std::vector<Ref> frontier{from};
     std::unordered_set<std::string> seen{from.key()};
     while (!frontier.empty() && read < budget) {
-        std::vector<Call> calls;
-        for (auto& r : frontier) calls.emplace_back(r, kAccessibleIface, "GetChildren");
-        sender_.run(calls);
+        fetchChildren(frontier);
         std::vector<Ref> unread, next;
         for (std::size_t i = 0; i < frontier.size(); ++i) {
-            std::vector<Ref> refs;
-            if (!Reader(calls[i].reply()).get(refs)) continue;
             Node& parent = node(frontier[i]);
-            adopt(parent, std::move(refs));
+            if (!parent.childrenKnown) continue;
             for (auto& child : parent.children) {
                 if (!seen.insert(child.key()).second) continue;  // a loop, or listed twice
                 (node(child).basic ? next : unread).push_back(child);

@@ -106,6 +106,8 @@ private:
     // The subtree under `from` the cache did not give, read level by level:
     // one batch of calls per level, not one round trip per parent.
     void readAhead(const Ref& from);
+    // The children of each parent, all asked for in one batch.
+    void fetchChildren(const std::vector<Ref>& parents);
     // Role, names, states and interfaces of objects outside the cache.
     void fetchBasics(const std::vector<Ref>& refs);
     // Whether the application's bridge is one known to answer
