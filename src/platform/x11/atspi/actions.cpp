@@ -73,6 +73,7 @@ AXError axCopyActionNames(const Element& element, Value& names) {
     if (AXError err = atspi::targetNode(element, true, s, ref, n)) return err;
     Array out;
     for (auto& name : atspi::axActionNames(n->actions, n->role)) out.emplace_back(name);
+    if (atspi::pressedByClick(*n)) out.insert(out.begin(), Value(std::string("AXPress")));
     names = Value(std::move(out));
     return kAXErrorSuccess;
 }
@@ -101,6 +102,8 @@ AXError axPerformAction(const Element& element, const std::string& action) {
     Node* n = nullptr;
     if (AXError err = atspi::targetNode(element, true, s, ref, n)) return err;
     int index = atspi::actionIndex(n->actions, n->role, action);
+    if (index < 0 && action == "AXPress" && atspi::pressedByClick(*n))
+        return atspi::pressByClick(*s, ref) ? kAXErrorSuccess : kAXErrorCannotComplete;
     if (index < 0) return kAXErrorActionUnsupported;
     Call c{ref, atspi::kActionIface, "DoAction", "i", index};
     return atspi::answeredTrue(*s, std::move(c)) ? kAXErrorSuccess : kAXErrorCannotComplete;
@@ -115,8 +118,7 @@ AXError axSetAttributeValue(const Element& element, const std::string& attribute
         auto b = value.as<bool>();
         if (!b) return kAXErrorIllegalArgument;
         if (!*b || !(n->ifaces & atspi::ifComponent)) return kAXErrorCannotComplete;
-        Call c{ref, atspi::kComponentIface, "GrabFocus"};
-        return atspi::answeredTrue(*s, std::move(c)) ? kAXErrorSuccess : kAXErrorCannotComplete;
+        return atspi::focus(*s, ref) ? kAXErrorSuccess : kAXErrorCannotComplete;
     }
     if (attribute == "AXValue") return atspi::setValue(*s, ref, *n, value);
     return kAXErrorAttributeUnsupported;

@@ -67,6 +67,8 @@ public:
     Node* details(const Ref& ref);  // with extents, actions and value fetched
     std::optional<std::string> busOfPid(std::int32_t pid);
     std::optional<std::int32_t> pidOfBus(const std::string& bus);
+    // The application's ToolkitName ("gtk", "GTK", "Qt", "Gecko"...), asked once.
+    const std::string& toolkitOf(const std::string& bus);
     std::vector<std::string> applications();  // bus names of the registered applications
     // The application's focused element found by walking what is showing,
     // breadth-first: for bridges without Collection (Qt). Unknown when the
@@ -122,7 +124,6 @@ private:
     bool fetchDetails(const Ref& from);
     bool coldContent(const std::string& bus, const std::vector<std::string>& keys);
     void forget(const std::string& bus);
-    const std::string& toolkitOf(const std::string& bus);
     std::vector<std::string> detailBatch(const Ref& from);
 
     Sender& sender_;

@@ -30,6 +30,17 @@ bool answeredTrue(Session& s, Call call);
 // element shows the new value (writes.cpp).
 AXError setValue(Session& s, const Ref& ref, const Node& n, const Value& value);
 
+// Gives the element the keyboard focus: GrabFocus (true once the toolkit
+// took it), or where the toolkit refuses it, for a text field a click (true
+// once the element says it is focused) (writes.cpp).
+bool focus(Session& s, const Ref& ref);
+// Whether "AXPress" is done by a click: a check box, radio or toggle button
+// whose toolkit offers no action for it (GTK 4.8).
+bool pressedByClick(const Node& n);
+// Presses a check box, radio or toggle button that offers no action, by a
+// click at its centre; true once its checked state changed.
+bool pressByClick(Session& s, const Ref& ref);
+
 // Elements for a list of objects.
 Value elementArray(const std::vector<Ref>& refs);
 

@@ -8,14 +8,20 @@
 #include <atspi/atspi-constants.h>
 
 #include <chrono>
+#include <climits>
 #include <optional>
 #include <thread>
 
+#include "platform/x11/atspi/roles.h"
 #include "platform/x11/atspi/seam.h"
 #include "platform/x11/xserver/ewmh.h"
 #include "platform/x11/xserver/focus.h"
 #include "platform/x11/xserver/keyboard.h"
+#include "platform/x11/xserver/pointer.h"
+#include "platform/x11/xserver/window_tree.h"
 #include "platform/x11/xserver/x_display.h"
+
+#include <X11/Xatom.h>
 
 namespace platform::atspi {
 
@@ -81,6 +87,48 @@ std::u16string utf16(const std::string& utf8) {  // of valid UTF-8
     return out;
 }
 
+// A left click at the centre of the element's frame, as a user would: for
+// what a toolkit offers no other way to do (GTK 4.8's check buttons have no
+// action, its widgets do not take GrabFocus). Only when the centre lies in a
+// window of the element's own application, made active first.
+bool clickCentre(Session& s, const Ref& ref) {
+    Display* d = x11::display();
+    auto pid = s.model().pidOfBus(ref.bus);
+    Node* n = s.model().details(ref);
+    if (!d || !pid || !n || !n->extents) return false;
+    auto [x, y, w, h] = *n->extents;
+    if (w <= 0 || h <= 0 || x == INT_MIN || y == INT_MIN) return false;
+    std::int64_t cx = x + std::int64_t{w} / 2, cy = y + std::int64_t{h} / 2;
+    Window window = x11::frontWindowOf(*pid);
+    if (window == None) return false;
+    if (s.model().toolkitOf(ref.bus) == "GTK") {
+        // GTK 4 gives frames within its window (past the shadow it draws,
+        // _GTK_FRAME_EXTENTS): only an element of the front window, told by
+        // its title, can be placed on the screen.
+        Node* top = n;
+        for (int i = 0; top && top->level > 1 && i < 4096; ++i) {
+            auto parent = s.model().parent(top->ref);
+            top = parent ? s.model().basic(*parent) : nullptr;
+        }
+        auto title = x11::propertyText(window, x11::atom("_NET_WM_NAME"));
+        if (!top || top->level != 1 || !title || *title != top->name) return false;
+        auto shadow = x11::property32(window, x11::atom("_GTK_FRAME_EXTENTS"), XA_CARDINAL);
+        Window child = None;
+        int ox = 0, oy = 0;
+        XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, &ox, &oy, &child);
+        cx += ox + (shadow.size() == 4 ? shadow[0] : 0);
+        cy += oy + (shadow.size() == 4 ? shadow[2] : 0);
+    }
+    if (cx < INT_MIN / 2 || cx > INT_MAX / 2 || cy < INT_MIN / 2 || cy > INT_MAX / 2) return false;
+    if (!x11::focusWindow(d, window) || x11::pidAt(d, static_cast<int>(cx), static_cast<int>(cy)) != *pid)
+        return false;
+    x11::movePointer(d, x11::RootPoint{static_cast<int>(cx), static_cast<int>(cy)});
+    x11::pressButton(d, 1, true);
+    x11::pressButton(d, 1, false);
+    XSync(d, False);
+    return true;
+}
+
 bool focused(Session& s, const Ref& ref) {
     Call c{ref, kAccessibleIface, "GetState"};
     States states{};
@@ -97,8 +145,8 @@ bool typeOver(Session& s, const Ref& ref, const Node& n, const std::string& text
     if (!d || !pid || !(n.ifaces & ifComponent)) return false;
     Window window = x11::frontWindowOf(*pid);
     if (window == None || !x11::focusWindow(d, window)) return false;
-    answeredTrue(s, Call{ref, kComponentIface, "GrabFocus"});
-    if (!showsWithin(s, ref, kShowWait, [&] { return focused(s, ref); }) || !x11::holdsFocus(d, window))
+    if (!focus(s, ref) || !showsWithin(s, ref, kShowWait, [&] { return focused(s, ref); }) ||
+        !x11::holdsFocus(d, window))
         return false;
     x11::pressKey(d, kKeyA, kCGEventFlagMaskControl, window);
     x11::releaseKey(d, kKeyA);
@@ -153,6 +201,31 @@ AXError setNumber(Session& s, const Ref& ref, const Node& n, double wanted) {
 }
 
 }  // namespace
+
+bool pressedByClick(const Node& n) {
+    return isCheckable(n.role) && (n.ifaces & ifComponent) && actionIndex(n.actions, n.role, "AXPress") < 0;
+}
+
+bool focus(Session& s, const Ref& ref) {
+    if (answeredTrue(s, Call{ref, kComponentIface, "GrabFocus"})) return true;
+    // A text field takes the focus from a click, as it does from the user.
+    const Node* n = s.model().basic(ref);
+    if (!n || !textIsValue(n->role) || !n->has(ATSPI_STATE_EDITABLE) || !clickCentre(s, ref)) return false;
+    return showsWithin(s, ref, kShowWait, [&] { return focused(s, ref); });
+}
+
+bool pressByClick(Session& s, const Ref& ref) {
+    const Node* n = s.model().basic(ref);
+    if (!n || !isCheckable(n->role) || !n->has(ATSPI_STATE_SENSITIVE)) return false;
+    const bool before = n->has(ATSPI_STATE_CHECKED);
+    if (!clickCentre(s, ref)) return false;
+    // Done once the state shows it.
+    return showsWithin(s, ref, kShowWait, [&] {
+        Call c{ref, kAccessibleIface, "GetState"};
+        States states{};
+        return s.sender().runOne(c) && Reader(c.reply()).get(states) && hasState(states, ATSPI_STATE_CHECKED) != before;
+    });
+}
 
 AXError setValue(Session& s, const Ref& ref, const Node& n, const Value& value) {
     if (auto text = value.as<std::string>()) return setText(s, ref, n, *text);
