@@ -87,6 +87,7 @@ class Agent:
         self.next_id = 0
         self.buffer = b""
         self.last_line = b""  # the last answer as it was written
+        self.lines = []  # every line read, as written, passed-over answers too
 
     def _line(self, deadline, what):
         while b"\n" not in self.buffer:
@@ -98,6 +99,7 @@ class Agent:
                 raise AssertionError("the agent ended (status %s) before answering %s" % (self.proc.wait(), what))
             self.buffer += chunk
         raw, self.buffer = self.buffer.split(b"\n", 1)
+        self.lines.append(raw)
         return raw
 
     def request(self, op, timeout=ANSWER_WAIT, **args):
