@@ -1,7 +1,7 @@
 // "ax_tree" against a live application compared with a plain pyatspi walk of
 // the same fields, both measured in this one run.
 //
-// Usage: ax_tree_bench PID [ROUNDS]   (inside a desktop session with AT-SPI)
+// Usage: ax_tree_bench PID [ROUNDS [DEPTH MAX]]   (inside a desktop session with AT-SPI)
 // Prints the median milliseconds of each, their ratio, and the D-Bus method
 // calls the backend made per recorded element.
 #include <algorithm>
@@ -32,6 +32,8 @@ int main(int argc, char** argv) {
     }
     int pid = std::atoi(argv[1]);
     int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 15;
+    std::int64_t depth = argc > 4 ? std::atoll(argv[3]) : 8;
+    std::int64_t max = argc > 4 ? std::atoll(argv[4]) : 300;
     auto* session = platform::atspi::Session::get();
     if (!session) {
         std::printf("no accessibility bus\n");
@@ -40,7 +42,7 @@ int main(int argc, char** argv) {
 
     {
         platform::RequestScope scope;
-        ax::tree(pid, 8, 300);  // first contact with the bus and the application
+        ax::tree(pid, depth, max);  // first contact with the bus and the application
     }
     std::vector<double> agentMs;
     std::size_t elements = 0;
@@ -50,7 +52,7 @@ int main(int argc, char** argv) {
         std::uint64_t before = session->sender().callsSent();
         auto start = std::chrono::steady_clock::now();
         platform::RequestScope scope;
-        auto snapshot = ax::tree(pid, 8, 300);
+        auto snapshot = ax::tree(pid, depth, max);
         agentMs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
         elements = snapshot["elements"].size();
         calls = session->sender().callsSent() - before;
@@ -73,7 +75,8 @@ int main(int argc, char** argv) {
 
     double a = median(agentMs), py = median(pyMs);
     std::printf("elements recorded: ax_tree %zu, pyatspi %zu\n", elements, pyElements);
-    std::printf("ax_tree (depth 8, max 300): median %.1f ms over %d rounds\n", a, rounds);
+    std::printf("ax_tree (depth %lld, max %lld): median %.1f ms over %d rounds\n", static_cast<long long>(depth),
+                static_cast<long long>(max), a, rounds);
     std::printf("pyatspi walk:               median %.1f ms over %zu rounds\n", py, pyMs.size());
     if (a > 0 && py > 0) std::printf("ratio pyatspi / ax_tree:    %.1fx\n", py / a);
     if (elements) std::printf("D-Bus calls per element:    %.2f (%llu calls)\n",

@@ -65,7 +65,10 @@ json axInfo(const json& request) {
 json axSet(const json& request) {
     platform::Element target = element(request);
     // Nothing is written into a password field, and its new value is not even read.
+    const std::uint64_t timeoutsBefore = ax::timeouts();
     if (ax::isSecure(target)) throw channel::Failure{"That is a password field", "secure_field"};
+    // Nor into a field that might be one: the application did not say in time.
+    if (ax::timeouts() != timeoutsBefore) throw channel::Failure{"Could not check the field", "secure_field"};
     std::string value = string(request, "value").value_or("");
     return outcome(platform::axSetAttributeValue(target, "AXValue", platform::Value(std::move(value))));
 }

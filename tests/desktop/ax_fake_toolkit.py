@@ -2,10 +2,14 @@
 the older cache layout, a cache that misses elements or answers slowly,
 off-screen extents, raw action names, a Value interface, and loops in the tree.
 
-Usage: ax_fake_toolkit.py STATE_DIR MODE     (MODE: plain, slowcache, loop)
+Usage: ax_fake_toolkit.py STATE_DIR MODE     (MODE: plain, slowcache, loop, sparse)
 Writes STATE_DIR/ready when registered, and appends every performed action's
 index to STATE_DIR/actions. In slowcache mode the cache answers only once
-STATE_DIR/release exists."""
+STATE_DIR/release exists. In sparse mode it behaves as the bridges of Qt 5 and
+Chromium do: an empty cache, no Properties.GetAll (a call to it is written to
+STATE_DIR/getall and fails), no direct connection, action names only by index,
+a deeper tree (rows of labelled cells) that must be read live, and no
+Collection: its focused password field is found only by a search."""
 import os
 import sys
 import time
@@ -25,7 +29,7 @@ BASE = "/org/a11y/atspi/accessible"
 INT_MIN = -2147483648
 SHOWN = (1 << 8) | (1 << 24) | (1 << 25) | (1 << 30)  # enabled, sensitive, showing, visible
 
-FRAME, LABEL, PANEL, PUSH_BUTTON, SLIDER, APPLICATION = 23, 29, 39, 43, 51, 75
+FRAME, LABEL, PASSWORD_TEXT, PANEL, PUSH_BUTTON, SLIDER, APPLICATION = 23, 29, 40, 39, 43, 51, 75
 A, C, T, V, ACT = ("org.a11y.atspi.Accessible", "org.a11y.atspi.Component", "org.a11y.atspi.Text",
                    "org.a11y.atspi.Value", "org.a11y.atspi.Action")
 
@@ -41,8 +45,19 @@ NODES = {
     "slider": (SLIDER, "Volume", "win", [], [A, C, V], (20, 110, 100, 20), {"value": 42.5}),
     "loop": (PANEL, "Loop", "win", ["loop", "win"] if mode == "loop" else [], [A], None, {}),
 }
+if mode == "sparse":
+    NODES["win"][3].append("table")
+    NODES["table"] = (PANEL, "Table", "win", ["row%d" % i for i in range(40)], [A, C], (20, 140, 200, 60), {})
+    for i in range(40):
+        NODES["row%d" % i] = (PANEL, "", "table", ["cell%d" % i], [A], None, {})
+        NODES["cell%d" % i] = (PUSH_BUTTON, "Cell %d" % i, "row%d" % i, [], [A, ACT], None, {"actions": ["click"]})
+    # The last row holds a password field with the focus; as Qt does, its
+    # container is marked focused too. No Collection answers for them.
+    NODES["row39"][3].append("secret")
+    NODES["secret"] = (PASSWORD_TEXT, "Secret", "row39", [], [A, T], None, {"text": "hunter2"})
+FOCUSED = {"row39", "secret"} if mode == "sparse" else set()
 # The cache leaves out the panel's child: it must be asked for live.
-CACHED = [n for n in NODES if n not in ("root", "livechild")]
+CACHED = [n for n in NODES if n not in ("root", "livechild")] if mode != "sparse" else []
 
 
 def ref(name):
@@ -67,7 +82,8 @@ class Tree(dbus.service.FallbackObject):
 
     @dbus.service.method(A, out_signature="au", rel_path_keyword="rel")
     def GetState(self, rel):
-        return dbus.Array([dbus.UInt32(SHOWN), dbus.UInt32(0)], signature="u")
+        focused = (1 << 12) if rel.rsplit("/", 1)[-1] in FOCUSED else 0
+        return dbus.Array([dbus.UInt32(SHOWN | focused), dbus.UInt32(0)], signature="u")
 
     @dbus.service.method(A, out_signature="as", rel_path_keyword="rel")
     def GetInterfaces(self, rel):
@@ -75,6 +91,13 @@ class Tree(dbus.service.FallbackObject):
 
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="s", out_signature="a{sv}", rel_path_keyword="rel")
     def GetAll(self, iface, rel):
+        if mode == "sparse":
+            with open(os.path.join(state, "getall"), "a") as f:
+                f.write(rel + "\n")
+            raise dbus.exceptions.DBusException("no GetAll here", name="org.freedesktop.DBus.Error.UnknownInterface")
+        return self.properties(rel)
+
+    def properties(self, rel):
         n = node(rel)
         parent = ref(n[2]) if n[2] else dbus.Struct(("", dbus.ObjectPath("/org/a11y/atspi/null")), signature="so")
         return {"Name": n[1], "Description": "", "ChildCount": dbus.Int32(len(n[3])), "Parent": parent}
@@ -84,7 +107,9 @@ class Tree(dbus.service.FallbackObject):
         n = node(rel)
         if prop == "CurrentValue":
             return dbus.Double(n[6]["value"])
-        return self.GetAll(iface, rel=rel)[prop]
+        if prop == "ToolkitName":
+            return "Qt" if mode == "sparse" else "fake"
+        return self.properties(rel)[prop]
 
     @dbus.service.method(C, in_signature="u", out_signature="(iiii)", rel_path_keyword="rel")
     def GetExtents(self, coords, rel):
@@ -104,7 +129,12 @@ class Tree(dbus.service.FallbackObject):
 
     @dbus.service.method(ACT, out_signature="a(sss)", rel_path_keyword="rel")
     def GetActions(self, rel):
-        return dbus.Array([(a, "", "") for a in node(rel)[6]["actions"]], signature="(sss)")
+        names = node(rel)[6]["actions"]
+        return dbus.Array([("" if mode == "sparse" else a, "", "") for a in names], signature="(sss)")
+
+    @dbus.service.method(ACT, in_signature="i", out_signature="s", rel_path_keyword="rel")
+    def GetName(self, index, rel):
+        return node(rel)[6]["actions"][index]
 
     @dbus.service.method(ACT, in_signature="i", out_signature="b", rel_path_keyword="rel")
     def DoAction(self, index, rel):
@@ -114,6 +144,8 @@ class Tree(dbus.service.FallbackObject):
 
     @dbus.service.method("org.a11y.atspi.Application", out_signature="s", rel_path_keyword="rel")
     def GetApplicationBusAddress(self, rel):
+        if mode == "sparse":
+            raise dbus.exceptions.DBusException("no such object", name="org.freedesktop.DBus.Error.UnknownObject")
         return ""
 
 

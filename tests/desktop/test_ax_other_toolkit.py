@@ -13,7 +13,7 @@ class OtherToolkitTest(DesktopTest):
     @staticmethod
     def start_applications(holder):
         holder.apps = {}
-        for mode in ("plain", "loop", "slowcache"):
+        for mode in ("plain", "loop", "slowcache", "sparse"):
             state = os.path.join(holder.desktop.dir, mode)
             os.mkdir(state)
             proc = holder.desktop.spawn([PYTHON, os.path.join(HERE, "ax_fake_toolkit.py"), state, mode])
@@ -44,6 +44,30 @@ class OtherToolkitTest(DesktopTest):
         self.assertEqual(self.agent.result("ax_press_at", pid=pid, x=30, y=50), {"ok": True, "role": "AXButton"})
         with open(os.path.join(state, "actions")) as f:
             self.assertEqual(f.read().split(), ["ok:1", "ok:1"])
+
+    def test_a_bridge_without_cache_getall_or_action_names_is_read_whole(self):
+        pid, state = self.apps["sparse"]
+        t = self.tree("sparse", depth=10, max=1000)
+        # Everything under the window, though the cache is empty.
+        self.assertEqual(len(t), 7 + 1 + 40 * 2 + 1, sorted(t))
+        self.assertEqual((t["0.5"]["title"], t["0.5.39.0"]["title"]), ("Table", "Cell 39"))
+        self.assertEqual(t["0.0"]["title"], "OK")
+        # Names come from GetName when GetActions gives none.
+        self.assertEqual(t["0.5.7.0"]["actions"], ["AXPress"])
+        self.assertEqual(self.agent.result("ax_press", pid=pid, path="0.5.7.0"), {"ok": True})
+        self.assertEqual(self.agent.result("ax_info", pid=pid, path="0.5.39.0")["role"], "AXButton")
+        with open(os.path.join(state, "actions")) as f:
+            self.assertEqual(f.read().split(), ["cell7:0"])
+        # Qt 5's bridge answers GetAll with a message that gets it thrown off the bus.
+        self.assertFalse(os.path.exists(os.path.join(state, "getall")))
+
+    def test_without_collection_the_focused_password_field_is_still_found(self):
+        pid, _ = self.apps["sparse"]
+        info = self.agent.result("focus_info", pid=pid)
+        self.assertEqual((info.get("subrole"), info.get("secure")), ("AXSecureTextField", True), info)
+        t = self.tree("sparse", depth=10, max=1000)
+        self.assertEqual((t["0.5.39.1"]["role"], t["0.5.39.1"].get("secure")), ("AXTextField", True))
+        self.assertNotIn("value", t["0.5.39.1"])
 
     def test_a_loop_in_the_tree_stays_within_the_limits(self):
         start = time.monotonic()

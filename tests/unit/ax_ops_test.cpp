@@ -133,6 +133,17 @@ TEST_F(ElementOps, SetRefusesPasswordFields) {
     EXPECT_EQ(std::get<std::string>(ax().value(password, "AXValue")->v), "secret");
 }
 
+TEST_F(ElementOps, SetRefusesAFieldWhoseKindWasNotToldInTime) {
+    // The role came, the subrole did not: it may be a password field.
+    ax().node(field).readErrors["AXSubrole"] = platform::kAXErrorCannotComplete;
+    EXPECT_EQ(answer(R"({"id":1,"op":"ax_set","pid":412,"path":"0.1","value":"x"})"),
+              error("Could not check the field", "secure_field"));
+    EXPECT_THAT(lines("set"), IsEmpty());
+    // Other failures to read say it is not one, as before.
+    ax().node(field).readErrors["AXSubrole"] = platform::kAXErrorNoValue;
+    EXPECT_EQ(answer(R"({"id":1,"op":"ax_set","pid":412,"path":"0.1","value":"x"})"), result({{"ok", true}}));
+}
+
 TEST_F(ElementOps, ElementsAreReleasedOnEveryPath) {
     ax().hit(app, button);
     for (const char* line : {R"({"id":1,"op":"ax_tree","pid":412})", R"({"id":1,"op":"ax_press_at","pid":412,"x":1,"y":1})",

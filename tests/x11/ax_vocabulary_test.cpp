@@ -2,6 +2,7 @@
 #include <atspi/atspi-constants.h>
 #include <gtest/gtest.h>
 
+#include "platform/x11/atspi/model.h"
 #include "platform/x11/atspi/roles.h"
 
 namespace {
@@ -50,6 +51,18 @@ TEST(AxVocabulary, ClickIsThePressOfAButtonNotItsHalfPress) {
     EXPECT_EQ(axActionNames(Names{"jump"}, ATSPI_ROLE_LINK), (Names{"AXPress"}));
 }
 
+TEST(AxVocabulary, BrowserActionNamesPressAndPlaceholdersDoNot) {
+    // Chromium: doDefault, open or press beside showContextMenu; check boxes check/uncheck.
+    EXPECT_EQ(axActionNames(Names{"doDefault", "showContextMenu"}, ATSPI_ROLE_PUSH_BUTTON),
+              (Names{"AXPress", "AXShowMenu"}));
+    EXPECT_EQ(actionIndex(Names{"open", "showContextMenu"}, ATSPI_ROLE_PUSH_BUTTON, "AXPress"), 0);
+    EXPECT_EQ(actionIndex(Names{"showContextMenu", "check"}, ATSPI_ROLE_CHECK_BOX, "AXPress"), 1);
+    EXPECT_EQ(axActionNames(Names{"uncheck"}, ATSPI_ROLE_CHECK_BOX), (Names{"AXPress"}));
+    // What a bridge gives where it has no name is never offered, nor pressed.
+    EXPECT_EQ(axActionNames(Names{";;", "", "<Alt>T;;"}, ATSPI_ROLE_PUSH_BUTTON), (Names{}));
+    EXPECT_EQ(actionIndex(Names{";;", "press"}, ATSPI_ROLE_PUSH_BUTTON, "AXPress"), 1);
+}
+
 TEST(AxVocabulary, AnEntrysActivateIsConfirmNotPress) {
     Names entry{"activate"};
     EXPECT_EQ(axActionNames(entry, ATSPI_ROLE_TEXT), (Names{"AXConfirm"}));
@@ -67,3 +80,11 @@ TEST(AxVocabulary, NamesAreUniqueAndToolkitNamesNeverPassForAXOnes) {
 }
 
 }  // namespace
+
+TEST(AxVocabulary, ObjectMarksAreDroppedFromTexts) {
+    using platform::atspi::withoutObjectMarks;
+    EXPECT_EQ(withoutObjectMarks("\xEF\xBF\xBC\xEF\xBF\xBC"), "");
+    EXPECT_EQ(withoutObjectMarks("a\xEF\xBF\xBC" "b \xEF\xBF\xBC"), "ab ");
+    // Other characters of the same block, and other marks, stay.
+    EXPECT_EQ(withoutObjectMarks("\xEF\xBF\xBD\xEF\xBF\xBB x"), "\xEF\xBF\xBD\xEF\xBF\xBB x");
+}

@@ -64,25 +64,6 @@ Ref deepestAt(Session& s, Ref current, std::int32_t px, std::int32_t py) {
     return current;
 }
 
-AXError setValue(Session& s, const Ref& ref, const Node& n, const Value& value) {
-    if (auto text = value.as<std::string>()) {
-        if (!(n.ifaces & atspi::ifEditableText)) return kAXErrorAttributeUnsupported;
-        // D-Bus strings are UTF-8 without NUL: anything else cannot be sent
-        // whole, and is refused rather than cut.
-        if (text->find('\0') != std::string::npos || !dbus_validate_utf8(text->c_str(), nullptr))
-            return kAXErrorIllegalArgument;
-        Call c{ref, atspi::kEditableTextIface, "SetTextContents", "s", *text};
-        return atspi::answeredTrue(s, std::move(c)) ? kAXErrorSuccess : kAXErrorCannotComplete;
-    }
-    const double* real = value.as<double>();
-    const std::int64_t* integer = value.as<std::int64_t>();
-    if (!real && !integer) return kAXErrorIllegalArgument;
-    if (!(n.ifaces & atspi::ifValue)) return kAXErrorAttributeUnsupported;
-    double d = real ? *real : static_cast<double>(*integer);
-    Call c{ref, atspi::kPropertiesIface, "Set", "ssv", atspi::kValueIface, "CurrentValue", d};
-    return s.sender().runOne(c) ? kAXErrorSuccess : kAXErrorCannotComplete;
-}
-
 }  // namespace
 
 AXError axCopyActionNames(const Element& element, Value& names) {
@@ -137,7 +118,7 @@ AXError axSetAttributeValue(const Element& element, const std::string& attribute
         Call c{ref, atspi::kComponentIface, "GrabFocus"};
         return atspi::answeredTrue(*s, std::move(c)) ? kAXErrorSuccess : kAXErrorCannotComplete;
     }
-    if (attribute == "AXValue") return setValue(*s, ref, *n, value);
+    if (attribute == "AXValue") return atspi::setValue(*s, ref, *n, value);
     return kAXErrorAttributeUnsupported;
 }
 

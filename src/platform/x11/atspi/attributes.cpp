@@ -29,12 +29,36 @@ Call focusedCall(const std::string& bus) {
                 ATSPI_Collection_SORT_ORDER_CANONICAL, 1, true};
 }
 
+// The answer of a focus question: its match, or for a bridge without
+// Collection (the call failed, the application did answer), a search.
+enum class Focus { found, none, unknown };
+Focus focusOf(Session& s, const Call& c, Ref& out);
+
 std::optional<Ref> firstMatch(const Call& c) {
     atspi::Reader r(c.reply());
     if (r.type() != DBUS_TYPE_ARRAY) return std::nullopt;
     Ref ref;
     if (!r.enter().get(ref) || ref.null()) return std::nullopt;
     return ref;
+}
+
+Focus focusOf(Session& s, const Call& c, Ref& out) {
+    const std::string& bus = c.target().bus;
+    if (c.reply()) {
+        auto r = firstMatch(c);
+        if (!r) return Focus::none;
+        out = *r;
+        return Focus::found;
+    }
+    if (s.sender().unresponsive(bus)) return Focus::unknown;
+    switch (s.model().searchFocused(bus, out)) {
+        case atspi::Model::Search::found:
+            return Focus::found;
+        case atspi::Model::Search::none:
+            return Focus::none;
+        default:
+            return Focus::unknown;
+    }
 }
 
 // The focused element of one application, or of whichever application holds
@@ -56,11 +80,16 @@ AXError focused(Session& s, const Ref& root, Value& out) {
             if (auto bus = s.model().busOfPid(processIdentifier(front))) {
                 Call c = focusedCall(*bus);
                 s.sender().runOne(c);
-                if (auto r = firstMatch(c)) {
-                    out = Value(atspi::makeElement(*r));
-                    return kAXErrorSuccess;
+                Ref r;
+                switch (focusOf(s, c, r)) {
+                    case Focus::found:
+                        out = Value(atspi::makeElement(r));
+                        return kAXErrorSuccess;
+                    case Focus::unknown:
+                        return kAXErrorCannotComplete;
+                    case Focus::none:
+                        break;
                 }
-                if (s.sender().unresponsive(*bus)) return kAXErrorCannotComplete;
                 std::erase(apps, *bus);
             }
         }
@@ -68,15 +97,19 @@ AXError focused(Session& s, const Ref& root, Value& out) {
     std::vector<Call> calls;
     for (auto& bus : apps) calls.push_back(focusedCall(bus));
     s.sender().run(calls);
-    for (auto& c : calls)
-        if (auto r = firstMatch(c)) {
-            out = Value(atspi::makeElement(*r));
+    bool unknown = false;
+    for (auto& c : calls) {
+        Ref r;
+        Focus f = focusOf(s, c, r);
+        if (f == Focus::found) {
+            out = Value(atspi::makeElement(r));
             return kAXErrorSuccess;
         }
-    if (!frontKnown)
-        for (auto& bus : apps)
-            if (s.sender().unresponsive(bus)) return kAXErrorCannotComplete;
-    return kAXErrorNoValue;
+        unknown = unknown || f == Focus::unknown;
+    }
+    // The keys go to the active window: when its application has no focused
+    // element, the others' silence does not matter.
+    return unknown && !frontKnown ? kAXErrorCannotComplete : kAXErrorNoValue;
 }
 
 AXError related(Session& s, const Ref& ref, const std::string& attribute, Value& value) {
@@ -117,8 +150,11 @@ AXError own(const Node& n, const std::string& attribute, Value& value) {
         if (n.role == ATSPI_ROLE_PASSWORD_TEXT || n.value.isNone()) return kAXErrorNoValue;
         value = n.value;
     } else {
-        // INT_MIN coordinates are how toolkits say "not on screen".
-        if (!n.extents || (*n.extents)[0] == INT_MIN || (*n.extents)[1] == INT_MIN) return kAXErrorNoValue;
+        // INT_MIN coordinates, or a negative size ({-1,-1,-1,-1} in Firefox),
+        // are how toolkits say "not on screen".
+        if (!n.extents || (*n.extents)[0] == INT_MIN || (*n.extents)[1] == INT_MIN || (*n.extents)[2] < 0 ||
+            (*n.extents)[3] < 0)
+            return kAXErrorNoValue;
         auto& e = *n.extents;
         if (attribute == "AXPosition")
             value = Value(Point{static_cast<double>(e[0]), static_cast<double>(e[1])});

@@ -50,10 +50,20 @@ DBusConnection* Sender::route(const std::string& owner) {
     DBusMessage* msg = ask.takeMessage();
     if (!msg) return bus_;
     ++sent_;
-    DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus_, msg, timeoutMs_, nullptr);
+    DBusError error;
+    dbus_error_init(&error);
+    DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus_, msg, timeoutMs_, &error);
     dbus_message_unref(msg);
     if (!reply) {
-        dead_.insert(owner);
+        // An error answer (Qt has no such method) only says there is no
+        // direct connection; silence says the owner is stuck or gone.
+        bool lost = !dbus_error_is_set(&error) || ownerLost(error.name);
+        dbus_error_free(&error);
+        if (lost) {
+            dead_.insert(owner);
+            return bus_;
+        }
+        peers_.open(owner, nullptr);
         return bus_;
     }
     const char* address = nullptr;

@@ -1,9 +1,8 @@
 // Reading an application's whole cache in one call (org.a11y.atspi.Cache
-// GetItems): the basics of every element it holds, their children where the
-// cache knows them all, and the walk order that detail batches follow.
+// GetItems): the basics of every element it holds, and their children where
+// the cache knows them all.
 #include <algorithm>
 #include <string_view>
-#include <unordered_set>
 
 #include "platform/x11/atspi/model.h"
 
@@ -58,20 +57,19 @@ void Model::fetchItems(const std::string& bus) {
             storeItem(std::move(item), indexed, kids);
     }
     linkChildren(bus, kids);
-    walkOrder(bus);
 }
 
 void Model::storeItem(Item item, bool indexed, Siblings& kids) {
     Node& n = node(item.self);
     n.basic = true;
     n.role = item.role;
-    n.name = std::move(item.name);
-    n.description = std::move(item.description);
+    n.name = withoutObjectMarks(std::move(item.name));
+    n.description = withoutObjectMarks(std::move(item.description));
     n.states = item.states;
     n.ifaces = item.ifaces;
     n.childCount = item.count;
     n.setParent(item.parent);
-    if ((item.count == 0 || !indexed) && !n.childrenKnown) n.setChildren(std::move(item.listed));
+    if ((item.count == 0 || !indexed) && !n.childrenKnown) adopt(n, std::move(item.listed));
     if (!item.parent.null() && item.parent.bus == item.self.bus && item.index >= 0)
         kids[item.parent.key()].emplace_back(item.index, item.self);
 }
@@ -95,30 +93,9 @@ void Model::linkChildren(const std::string& bus, Siblings& kids) {
             complete = false;
         }
         if (!complete || it->second.childrenKnown) continue;
-        it->second.childrenKnown = true;
-        for (auto& [i, r] : list) it->second.children.push_back(r);
-    }
-}
-
-// Walk order over what the cache holds, for fetching details in batches.
-void Model::walkOrder(const std::string& bus) {
-    const Ref root{bus, kRootPath};
-    AppState& app = apps_[bus];
-    children(root);
-    std::vector<std::pair<const Node*, int>> stack;
-    if (auto r = nodes_.find(root.key()); r != nodes_.end()) stack.emplace_back(&r->second, 0);
-    std::unordered_set<std::string> seen;
-    while (!stack.empty()) {
-        auto [n, level] = stack.back();
-        stack.pop_back();
-        std::string key = n->ref.key();
-        if (!seen.insert(key).second) continue;
-        app.position[key] = app.preorder.size();
-        app.preorder.push_back(key);
-        app.level.push_back(level);
-        if (!n->childrenKnown) continue;
-        for (auto c = n->children.rbegin(); c != n->children.rend(); ++c)
-            if (auto f = nodes_.find(c->key()); f != nodes_.end()) stack.emplace_back(&f->second, level + 1);
+        std::vector<Ref> refs;
+        for (auto& [i, r] : list) refs.push_back(std::move(r));
+        adopt(it->second, std::move(refs));
     }
 }
 

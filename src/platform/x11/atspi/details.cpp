@@ -13,7 +13,12 @@ namespace platform::atspi {
 namespace {
 
 constexpr std::size_t kDetailBatch = 256;
+// Elements stepped over, at most, to fill one batch.
+constexpr std::size_t kWalkSteps = 8 * kDetailBatch;
 constexpr int kUsualDepth = 8;  // a snapshot's default depth
+// Actions asked for by name, at most, per element: toolkits offer a few, and
+// a hostile one must not turn one element into thousands of calls.
+constexpr std::size_t kMaxActions = 32;
 
 enum class Detail { extents, actions, text, number };
 
@@ -31,8 +36,16 @@ void detailCalls(const Node& n, std::vector<Call>& calls, std::vector<Detail>& k
     if (n.role == ATSPI_ROLE_PASSWORD_TEXT || isCheckable(n.role)) return;
     if (n.ifaces & ifValue)
         add(Detail::number, Call{n.ref, kPropertiesIface, "Get", "ss", kValueIface, "CurrentValue"});
-    else if (n.ifaces & ifText)
+    else if ((n.ifaces & ifText) && textIsValue(n.role))
         add(Detail::text, Call{n.ref, kTextIface, "GetText", "ii", 0, -1});
+}
+
+// Whether GetActions gave usable names. ATK bridges fill its list from the
+// localized names or the key bindings: Chromium answers "" for each, Firefox
+// the empty binding ";;". GetName by index answers the real names there.
+bool namesUsable(const std::vector<std::string>& actions) {
+    return std::none_of(actions.begin(), actions.end(),
+                        [](const std::string& a) { return a.empty() || a.find(';') != std::string::npos; });
 }
 
 // Stores one reply in `n`.
@@ -52,13 +65,14 @@ void store(Node& n, Detail kind, DBusMessage* reply) {
             Reader a = r.type() == DBUS_TYPE_ARRAY ? r.enter() : Reader();
             while (a.type() == DBUS_TYPE_STRUCT) {
                 std::string name;
-                if (a.enter().get(name)) n.actions.push_back(std::move(name));
+                a.enter().get(name);
+                n.actions.push_back(std::move(name));
             }
             break;
         }
         case Detail::text: {
             std::string s;
-            if (r.get(s)) n.value = Value(std::move(s));
+            if (r.get(s)) n.value = Value(withoutObjectMarks(std::move(s)));
             break;
         }
         case Detail::number: {
@@ -71,36 +85,45 @@ void store(Node& n, Detail kind, DBusMessage* reply) {
 
 }  // namespace
 
-// The elements whose details are fetched with `from`'s. Levels deeper than
+// The elements whose details are fetched with `from`'s: those a walk reads
+// after it, in walk order over what is known of the tree. Levels deeper than
 // any the request has asked about so far (or than a snapshot's usual depth)
 // are left for later batches.
 std::vector<std::string> Model::detailBatch(const Ref& from) {
     std::vector<std::string> keys;
     auto& app = apps_[from.bus];
-    auto pos = app.position.find(from.key());
-    if (pos != app.position.end()) app.deepest = std::max(app.deepest, app.level[pos->second]);
-    auto wanted = [&](const std::string& key) {
-        auto f = nodes_.find(key);
-        return f != nodes_.end() && f->second.basic && !f->second.detailed;
-    };
-    bool walking = ++app.detailReads >= kWalkAfter;
-    if (walking && pos != app.position.end()) {
-        for (std::size_t i = pos->second; i < app.preorder.size() && keys.size() < kDetailBatch; ++i)
-            if (app.level[i] <= std::max(kUsualDepth, app.deepest) && wanted(app.preorder[i]))
-                keys.push_back(app.preorder[i]);
-    } else if (walking) {
-        // Outside the cache, the element's later siblings come next.
-        const Node& n = nodes_[from.key()];
-        auto parent = n.parentKnown && !n.parent.null() ? nodes_.find(n.parent.key()) : nodes_.end();
-        if (parent != nodes_.end() && parent->second.childrenKnown) {
-            bool after = false;
-            for (auto& sibling : parent->second.children) {
-                after = after || sibling.key() == from.key();
-                if (after && keys.size() < kDetailBatch && wanted(sibling.key())) keys.push_back(sibling.key());
+    Node* at = &node(from);
+    int level = levelOf(*at);
+    app.deepest = std::max(app.deepest, level);
+    if (++app.detailReads < kWalkAfter) return {from.key()};
+    // Unknown levels are counted from `from`.
+    const int limit = level >= 0 ? std::max(kUsualDepth, app.deepest) : kUsualDepth;
+    if (level < 0) level = 0;
+    for (std::size_t steps = 0; at && keys.size() < kDetailBatch && steps < kWalkSteps; ++steps) {
+        if (at->basic && !at->detailed) keys.push_back(at->ref.key());
+        if (at->childrenKnown && !at->children.empty() && level < limit) {
+            at = &node(at->children.front());
+            ++level;
+            continue;
+        }
+        // The next sibling of the nearest element that has one.
+        for (;;) {
+            Node* parent = at->parentKnown && !at->parent.null() ? &node(at->parent) : nullptr;
+            if (!parent || !parent->childrenKnown || at->index < 0 ||
+                static_cast<std::size_t>(at->index) >= parent->children.size() ||
+                parent->children[at->index].key() != at->ref.key() || at->level == 1) {
+                at = nullptr;  // the walk order ends at the window, or is not known past here
+                break;
             }
+            if (static_cast<std::size_t>(at->index) + 1 < parent->children.size()) {
+                at = &node(parent->children[at->index + 1]);
+                break;
+            }
+            at = parent;
+            --level;
         }
     }
-    if (keys.empty()) keys.push_back(from.key());
+    if (keys.empty() || keys.front() != from.key()) keys.insert(keys.begin(), from.key());
     return keys;
 }
 
@@ -123,6 +146,23 @@ void Model::fetchDetails(const Ref& from) {
     }
     for (std::size_t i = 0; i < calls.size(); ++i)
         if (calls[i].reply()) store(*owners[i], kinds[i], calls[i].reply());
+
+    // Names GetActions could not give are asked for one by one, all at once.
+    std::vector<Call> names;
+    std::vector<std::pair<Node*, std::size_t>> slots;
+    for (auto& key : keys) {
+        Node& n = nodes_[key];
+        if (namesUsable(n.actions)) continue;
+        for (std::size_t i = 0; i < n.actions.size() && i < kMaxActions; ++i) {
+            names.emplace_back(n.ref, kActionIface, "GetName", "i", static_cast<int>(i));
+            slots.emplace_back(&n, i);
+        }
+    }
+    sender_.run(names);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::string name;
+        if (Reader(names[i].reply()).get(name)) slots[i].first->actions[slots[i].second] = std::move(name);
+    }
 }
 
 }  // namespace platform::atspi

@@ -2,15 +2,49 @@
 // applications on the bus.
 #include "platform/x11/atspi/model.h"
 
+#include <atspi/atspi-constants.h>
+
 #include <algorithm>
+#include <unordered_set>
+#include <string_view>
 
 namespace platform::atspi {
 
-void Node::setChildren(std::vector<Ref> refs) {
-    childrenKnown = true;
-    children.clear();
-    for (auto& r : refs)
-        if (!r.null()) children.push_back(std::move(r));
+std::string withoutObjectMarks(std::string text) {
+    static constexpr std::string_view kMark = "\xEF\xBF\xBC";  // U+FFFC in UTF-8
+    for (auto at = text.find(kMark); at != std::string::npos; at = text.find(kMark, at)) text.erase(at, kMark.size());
+    return text;
+}
+
+void Model::adopt(Node& parent, std::vector<Ref> refs) {
+    parent.childrenKnown = true;
+    parent.children.clear();
+    for (auto& r : refs) {
+        if (r.null()) continue;
+        Node& child = node(r);
+        child.setParent(parent.ref);
+        child.index = static_cast<std::int32_t>(parent.children.size());
+        if (parent.level >= 0) child.level = parent.level + 1;
+        parent.children.push_back(std::move(r));
+    }
+}
+
+int Model::levelOf(Node& n) {
+    // Up to the nearest ancestor whose level is known, then down again. A
+    // chain that loops or runs too long stays unknown.
+    constexpr std::size_t kLongest = 4096;
+    std::vector<Node*> chain;
+    Node* at = &n;
+    while (at->level < 0) {
+        if (chain.size() == kLongest || !at->parentKnown || at->parent.null()) return -1;
+        chain.push_back(at);
+        at = &node(at->parent);
+    }
+    for (auto c = chain.rbegin(); c != chain.rend(); ++c) {
+        (*c)->level = at->level + 1;
+        at = *c;
+    }
+    return n.level;
 }
 
 void Model::reset() {
@@ -21,7 +55,10 @@ void Model::reset() {
 
 Node& Model::node(const Ref& ref) {
     auto [it, fresh] = nodes_.try_emplace(ref.key());
-    if (fresh) it->second.ref = ref;
+    if (fresh) {
+        it->second.ref = ref;
+        if (ref.appRoot()) it->second.level = 0;
+    }
     return it->second;
 }
 
@@ -55,6 +92,16 @@ std::optional<std::string> Model::busOfPid(std::int32_t pid) {
     return std::nullopt;
 }
 
+std::optional<std::int32_t> Model::pidOfBus(const std::string& bus) {
+    if (pids_)
+        for (auto& [name, p] : *pids_)
+            if (name == bus) return p;
+    Call c{Ref{DBUS_SERVICE_DBUS, DBUS_PATH_DBUS}, DBUS_INTERFACE_DBUS, "GetConnectionUnixProcessID", "s", bus};
+    std::uint32_t p = 0;
+    if (!sender_.runOne(c) || !Reader(c.reply()).get(p) || p == 0) return std::nullopt;
+    return static_cast<std::int32_t>(p);
+}
+
 Node* Model::basic(const Ref& ref) {
     if (ref.null()) return nullptr;
     Node& n = node(ref);
@@ -68,52 +115,166 @@ Node* Model::basic(const Ref& ref) {
     return n.basic ? &n : nullptr;
 }
 
+bool Model::answersGetAll(const std::string& bus) {
+    if (auto known = getAll_.find(bus); known != getAll_.end()) return known->second;
+    Call c{{bus, kRootPath}, kPropertiesIface, "Get", "ss", kApplicationIface, "ToolkitName"};
+    std::string toolkit;
+    bool answered = sender_.runOne(c) && Reader(c.reply()).value().get(toolkit);
+    // ATK's bridge (GTK 3, Firefox, Chromium) and GTK 4's GDBus objects.
+    bool yes = toolkit == "gtk" || toolkit == "GTK" || toolkit == "GAIL" || toolkit == "Gecko" ||
+               toolkit == "Chromium" || toolkit == "atk";
+    (void)answered;
+    getAll_[bus] = yes;  // one that did not answer gets the safe way from now on
+    return yes;
+}
+
 void Model::fetchBasics(const std::vector<Ref>& refs) {
+    // Per element: role, states, interfaces, then the properties (one GetAll
+    // where the bridge takes it, else name, description and child count).
     std::vector<Call> calls;
+    std::vector<std::pair<std::size_t, bool>> first;  // each element's first call, and whether GetAll
     for (auto& r : refs) {
+        bool all = answersGetAll(r.bus);
+        first.emplace_back(calls.size(), all);
         calls.emplace_back(r, kAccessibleIface, "GetRole");
-        calls.emplace_back(r, kPropertiesIface, "GetAll", "s", kAccessibleIface);
         calls.emplace_back(r, kAccessibleIface, "GetState");
         calls.emplace_back(r, kAccessibleIface, "GetInterfaces");
+        if (all) {
+            calls.emplace_back(r, kPropertiesIface, "GetAll", "s", kAccessibleIface);
+        } else {
+            for (const char* property : {"Name", "Description", "ChildCount"})
+                calls.emplace_back(r, kPropertiesIface, "Get", "ss", kAccessibleIface, property);
+        }
     }
     sender_.run(calls);
     for (std::size_t i = 0; i < refs.size(); ++i) {
         Node& n = node(refs[i]);
-        if (!Reader(calls[4 * i].reply()).get(n.role)) continue;
+        auto [at, all] = first[i];
+        if (!Reader(calls[at].reply()).get(n.role)) continue;
         n.basic = true;
-        Reader dict = Reader(calls[4 * i + 1].reply()).enter();
+        Reader(calls[at + 1].reply()).get(n.states);
+        Reader(calls[at + 2].reply()).getIfaces(n.ifaces);
+        auto property = [&](const std::string& key, Reader v) {
+            Ref p;
+            if (key == "Name") {
+                if (v.get(n.name)) n.name = withoutObjectMarks(std::move(n.name));
+            } else if (key == "Description") {
+                if (v.get(n.description)) n.description = withoutObjectMarks(std::move(n.description));
+            } else if (key == "ChildCount") {
+                v.get(n.childCount);
+            } else if (key == "Parent" && !n.parentKnown && v.get(p)) {
+                n.setParent(p);
+            }
+        };
+        if (!all) {
+            property("Name", Reader(calls[at + 3].reply()).value());
+            property("Description", Reader(calls[at + 4].reply()).value());
+            property("ChildCount", Reader(calls[at + 5].reply()).value());
+            continue;
+        }
+        Reader dict = Reader(calls[at + 3].reply()).enter();
         while (dict.type() == DBUS_TYPE_DICT_ENTRY) {
             Reader entry = dict.enter();
             std::string key;
-            if (!entry.get(key)) continue;
-            Reader v = entry.value();
-            Ref p;
-            if (key == "Name") v.get(n.name);
-            else if (key == "Description") v.get(n.description);
-            else if (key == "ChildCount") v.get(n.childCount);
-            else if (key == "Parent" && !n.parentKnown && v.get(p)) n.setParent(p);
+            if (entry.get(key)) property(key, entry.value());
         }
-        Reader(calls[4 * i + 2].reply()).get(n.states);
-        Reader(calls[4 * i + 3].reply()).getIfaces(n.ifaces);
     }
 }
 
 const std::vector<Ref>* Model::children(const Ref& ref) {
     if (ref.null()) return nullptr;
     if (Node& n = node(ref); n.childrenKnown) return &n.children;
+    // While walking, what the cache lacks is read ahead, breadth-first.
+    if (auto app = apps_.find(ref.bus); app != apps_.end() && app->second.itemsTried) {
+        readAhead(ref);
+        Node& n = node(ref);
+        return n.childrenKnown ? &n.children : nullptr;
+    }
     Call c{ref, kAccessibleIface, "GetChildren"};
     std::vector<Ref> refs;
     if (!sender_.runOne(c) || !Reader(c.reply()).get(refs)) return nullptr;
     Node& n = node(ref);
-    n.setChildren(std::move(refs));
-    // While walking, children the cache did not hold are read together.
-    if (auto app = apps_.find(ref.bus); app != apps_.end() && app->second.itemsTried) {
-        std::vector<Ref> unread;
-        for (auto& r : n.children)
-            if (!node(r).basic) unread.push_back(r);
-        if (!unread.empty()) fetchBasics(unread);
+    adopt(n, std::move(refs));
+    return &n.children;
+}
+
+Model::Search Model::searchFocused(const std::string& bus, Ref& focused) {
+    // More than any dialog or window holds; a larger tree is not searched
+    // whole, and its focus counts as unknown.
+    constexpr std::size_t kMostElements = 20000;
+    std::vector<Ref> frontier{Ref{bus, kRootPath}};
+    std::unordered_set<std::string> seen;
+    std::size_t visited = 0;
+    bool found = false;
+    while (!frontier.empty()) {
+        std::vector<Call> calls;
+        for (auto& r : frontier)
+            if (!node(r).childrenKnown) calls.emplace_back(r, kAccessibleIface, "GetChildren");
+        sender_.run(calls);
+        for (auto& c : calls) {
+            std::vector<Ref> refs;
+            if (Reader(c.reply()).get(refs)) adopt(node(c.target()), std::move(refs));
+        }
+        if (sender_.unresponsive(bus)) return Search::unknown;
+        std::vector<Ref> level, unread;
+        for (auto& r : frontier)
+            for (auto& child : node(r).children)
+                if (child.bus == bus && seen.insert(child.key()).second) {
+                    level.push_back(child);
+                    if (!node(child).basic) unread.push_back(child);
+                }
+        fetchBasics(unread);
+        visited += level.size();
+        frontier.clear();
+        // Only what is showing can hold the focus, and only inside what is showing.
+        for (auto& r : level) {
+            const Node& n = node(r);
+            if (!n.basic || !n.has(ATSPI_STATE_SHOWING)) continue;
+            // Qt marks a focused widget's containers focused too: the
+            // deepest is the one that takes the keys, and a password field
+            // among them wins whatever its depth.
+            if (n.has(ATSPI_STATE_FOCUSED) && (!found || node(focused).role != ATSPI_ROLE_PASSWORD_TEXT)) {
+                focused = r;
+                found = true;
+            }
+            if (n.childCount != 0) frontier.push_back(r);
+        }
+        if (visited > kMostElements) return Search::unknown;
     }
-    return &node(ref).children;
+    return found ? Search::found : Search::none;
+}
+
+void Model::readAhead(const Ref& from) {
+    AppState& app = apps_[from.bus];
+    const std::size_t budget = std::max(kFirstReadAhead, app.readAhead);
+    std::size_t read = 0;
+    std::vector<Ref> frontier{from};
+    std::unordered_set<std::string> seen{from.key()};
+    while (!frontier.empty() && read < budget) {
+        std::vector<Call> calls;
+        for (auto& r : frontier) calls.emplace_back(r, kAccessibleIface, "GetChildren");
+        sender_.run(calls);
+        std::vector<Ref> unread, next;
+        for (std::size_t i = 0; i < frontier.size(); ++i) {
+            std::vector<Ref> refs;
+            if (!Reader(calls[i].reply()).get(refs)) continue;
+            Node& parent = node(frontier[i]);
+            adopt(parent, std::move(refs));
+            for (auto& child : parent.children) {
+                if (!seen.insert(child.key()).second) continue;  // a loop, or listed twice
+                (node(child).basic ? next : unread).push_back(child);
+            }
+        }
+        // A level is read whole, even past the budget: its elements are
+        // the ones a walk reads next.
+        fetchBasics(unread);
+        read += unread.size();
+        next.insert(next.end(), unread.begin(), unread.end());
+        frontier.clear();
+        for (auto& r : next)
+            if (const Node& n = node(r); n.basic && n.childCount != 0 && !n.childrenKnown) frontier.push_back(r);
+    }
+    app.readAhead += read;
 }
 
 std::optional<Ref> Model::parent(const Ref& ref) {

@@ -19,6 +19,10 @@
 
 namespace platform::atspi {
 
+// `text` without U+FFFC, the mark toolkits put where an embedded object (a
+// link, an image, a child element) sits inside an element's text.
+std::string withoutObjectMarks(std::string text);
+
 // What is known about one object during one request.
 struct Node {
     Ref ref;
@@ -31,6 +35,8 @@ struct Node {
     std::int32_t childCount = -1;
     bool parentKnown = false;
     Ref parent;
+    std::int32_t index = -1;  // among the parent's children, once they are known
+    int level = -1;           // the application is 0, its windows 1; -1 while unknown
     bool childrenKnown = false;
     std::vector<Ref> children;
     // Fetched on demand, in batches.
@@ -44,7 +50,6 @@ struct Node {
         parentKnown = true;
         parent = p.null() ? Ref{} : p;
     }
-    void setChildren(std::vector<Ref> refs);
 };
 
 class Model {
@@ -60,33 +65,53 @@ public:
     std::optional<Ref> parent(const Ref& ref);
     Node* details(const Ref& ref);  // with extents, actions and value fetched
     std::optional<std::string> busOfPid(std::int32_t pid);
+    std::optional<std::int32_t> pidOfBus(const std::string& bus);
     std::vector<std::string> applications();  // bus names of the registered applications
+    // The application's focused element found by walking what is showing,
+    // breadth-first: for bridges without Collection (Qt). Unknown when the
+    // application stopped answering or the tree is too large to search.
+    enum class Search { found, none, unknown };
+    Search searchFocused(const std::string& bus, Ref& focused);
 
 private:
     // Elements of one application read one by one before the request counts
-    // as walking its tree: then its cache is read whole, and details come in
-    // batches.
+    // as walking its tree: then its cache is read whole, what the cache lacks
+    // is read breadth-first, and details come in batches.
     static constexpr int kWalkAfter = 3;
+    // Elements read ahead by the first breadth-first read of a request; each
+    // later one reads as many as all before it, so a walk that stops early
+    // has read at most about twice what it used.
+    static constexpr std::size_t kFirstReadAhead = 64;
     // How one application was read so far in this request.
     struct AppState {
         bool itemsTried = false;
         int basicReads = 0;
         int detailReads = 0;
-        int deepest = 0;                    // deepest level whose details were asked for
-        std::vector<int> level;             // of each element in `preorder`; windows are 1
-        std::vector<std::string> preorder;  // keys, walk order of the fetched tree
-        std::unordered_map<std::string, std::size_t> position;
+        int deepest = 0;             // deepest level whose details were asked for
+        std::size_t readAhead = 0;   // elements read breadth-first so far
     };
     struct Item;
     using Siblings = std::unordered_map<std::string, std::vector<std::pair<std::int32_t, Ref>>>;
 
+    // Records `refs` as the children of `parent`, in order.
+    void adopt(Node& parent, std::vector<Ref> refs);
+    // The element's level, from its known ancestors; -1 when they do not
+    // reach the application.
+    int levelOf(Node& n);
     // The application's cache, read in one call (cache_items.cpp).
     void fetchItems(const std::string& bus);
     void storeItem(Item item, bool indexed, Siblings& kids);
     void linkChildren(const std::string& bus, Siblings& kids);
-    void walkOrder(const std::string& bus);
+    // The subtree under `from` the cache did not give, read level by level:
+    // one batch of calls per level, not one round trip per parent.
+    void readAhead(const Ref& from);
     // Role, names, states and interfaces of objects outside the cache.
     void fetchBasics(const std::vector<Ref>& refs);
+    // Whether the application's bridge is one known to answer
+    // Properties.GetAll. Qt 5's answers it with a message that gets the
+    // application thrown off the bus, so other bridges are asked for each
+    // property on its own.
+    bool answersGetAll(const std::string& bus);
     // Extents, actions and values, for `from` and what a walk reads next (details.cpp).
     void fetchDetails(const Ref& from);
     std::vector<std::string> detailBatch(const Ref& from);
@@ -95,6 +120,8 @@ private:
     std::unordered_map<std::string, Node> nodes_;
     std::unordered_map<std::string, AppState> apps_;
     std::optional<std::vector<std::pair<std::string, std::int32_t>>> pids_;
+    // Kept across requests: a bus never gives a unique name twice.
+    std::unordered_map<std::string, bool> getAll_;
 };
 
 }  // namespace platform::atspi

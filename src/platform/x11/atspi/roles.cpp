@@ -176,6 +176,11 @@ const char* axSubrole(std::uint32_t role) {
     }
 }
 
+bool textIsValue(std::uint32_t role) {
+    std::string_view ax = axRole(role, false);
+    return ax == "AXStaticText" || ax == "AXTextField" || ax == "AXTextArea" || ax == "AXComboBox";
+}
+
 bool isCheckable(std::uint32_t role) {
     return role == ATSPI_ROLE_CHECK_BOX || role == ATSPI_ROLE_TOGGLE_BUTTON ||
            role == ATSPI_ROLE_RADIO_BUTTON || role == ATSPI_ROLE_CHECK_MENU_ITEM ||
@@ -201,7 +206,8 @@ bool isTextRole(std::uint32_t role) {
 // use it for the first half of a click. An entry's "activate" is Enter, so it
 // is "AXConfirm". Other names pass unchanged.
 std::vector<std::string> mapped(const std::vector<std::string>& actions, std::uint32_t role) {
-    static constexpr const char* kPressLike[] = {"click", "activate", "toggle", "jump", "open", "press"};
+    static constexpr const char* kPressLike[] = {"click",    "activate", "toggle", "check", "uncheck",
+                                                 "jump",     "open",     "dodefault", "press"};
     bool text = isTextRole(role);
     std::string chosen;
     for (auto* candidate : kPressLike) {
@@ -220,7 +226,9 @@ std::vector<std::string> mapped(const std::vector<std::string>& actions, std::ui
             out.emplace_back("AXPress");
         else if (text && l == "activate")
             out.emplace_back("AXConfirm");
-        else if (l == "menu" || l == "popup" || l == "showmenu" || l == "show menu")
+        else if (l.empty() || l.find(';') != std::string::npos)
+            out.emplace_back();  // not a name: what a bridge gave where it had none
+        else if (l == "menu" || l == "popup" || l == "showmenu" || l == "show menu" || l == "showcontextmenu")
             out.emplace_back("AXShowMenu");
         else if (a.rfind("AX", 0) == 0)
             out.emplace_back();  // never let a toolkit name pass for an AX one

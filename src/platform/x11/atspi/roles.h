@@ -13,6 +13,9 @@ namespace platform::atspi {
 const char* axRole(std::uint32_t role, bool multiLine);
 // The AX subrole, null when there is none.
 const char* axSubrole(std::uint32_t role);
+// Roles whose value is their text: fields, text areas and static text. A
+// container's or a control's text is its children's, or its title.
+bool textIsValue(std::uint32_t role);
 // Roles whose value is their checked state.
 bool isCheckable(std::uint32_t role);
 // The AX names of an element's actions, in order and without repeats.

@@ -26,6 +26,10 @@ AXError targetNode(const Element& element, bool detailed, Session*& session, Ref
 // A call whose reply is one boolean: whether it was answered "true".
 bool answeredTrue(Session& s, Call call);
 
+// Writes the element's value (text or number), succeeding only once the
+// element shows the new value (writes.cpp).
+AXError setValue(Session& s, const Ref& ref, const Node& n, const Value& value);
+
 // Elements for a list of objects.
 Value elementArray(const std::vector<Ref>& refs);
 
