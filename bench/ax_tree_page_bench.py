@@ -77,7 +77,7 @@ def measure(agent_path, size, rounds):
         url = write_page(directory, "large.html", page_body(size), "Large page %d" % size)
         observer = Observer(desktop)
         browser = Browser(desktop, "firefox", url, directory)
-        browser.wait_for_page(observer, "push button", "Last element", timeout=START_WAIT * 5)
+        browser.wait_for_page(observer, "push button", "Last element", timeout=START_WAIT * 3)
         # Settled: pyatspi counts the same number twice in a row.
         counts = []
         wait_for(lambda: counts.append(observer.ask("count", timeout=3600, pid=browser.pid)) or

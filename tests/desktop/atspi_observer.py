@@ -8,6 +8,9 @@ python3-pyatspi) and answers one JSON line per request line:
       (breadth first; role as pyatspi names it, "push button", "entry"...):
       {"role", "name", "states": [...], "text" (for password text only its
        "length"), "extents": [x, y, w, h]}, or null
+  {"op": "at", "pid", "x", "y"}        -> the deepest element at the point, as
+      the application's hit testing finds it from its showing window there,
+      or null
   {"op": "count", "pid"}              -> elements of the application's tree
 Every request reads afresh: the application's cached properties are dropped
 first."""
@@ -72,6 +75,29 @@ def find(pid, role, name, limit=20000):
     return None
 
 
+def at(pid, x, y):
+    app = application(pid)
+    if app is None:
+        return None
+    app.clearCache()
+    for window in children(app):
+        try:
+            e = window.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+            if not (window.getState().contains(pyatspi.STATE_SHOWING) and
+                    e.x <= x < e.x + e.width and e.y <= y < e.y + e.height):
+                continue
+        except NotImplementedError:
+            continue
+        element = window
+        for _ in range(64):
+            inner = element.queryComponent().getAccessibleAtPoint(x, y, pyatspi.DESKTOP_COORDS)
+            if inner is None or inner == element:
+                break
+            element = inner
+        return describe(element)
+    return None
+
+
 def count(pid):
     app = application(pid)
     if app is None:
@@ -95,6 +121,8 @@ def main():
                           for a in pyatspi.Registry.getDesktop(0) if a is not None]
             elif op == "find":
                 answer = find(request["pid"], request["role"], request.get("name"))
+            elif op == "at":
+                answer = at(request["pid"], int(request["x"]), int(request["y"]))
             elif op == "count":
                 answer = count(request["pid"])
             else:

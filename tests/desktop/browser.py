@@ -88,17 +88,27 @@ class Browser:
     def __init__(self, desktop, kind, url, directory, width=1100, height=900):
         self.desktop = desktop
         self.kind = kind
-        profile = tempfile.mkdtemp(prefix="profile-", dir=directory)
-        env = dict(desktop.env)
-        if kind == "firefox":
+        self.url = url
+        self.directory = directory
+        self.size = (width, height)
+        self.pid = None
+        self.log = open(os.path.join(directory, kind + ".log"), "w+")
+        self.start()
+
+    def start(self):
+        """Starts the browser with a fresh profile."""
+        profile = tempfile.mkdtemp(prefix="profile-", dir=self.directory)
+        env = dict(self.desktop.env)
+        width, height = self.size
+        if self.kind == "firefox":
             with open(os.path.join(profile, "user.js"), "w") as f:
                 f.write(FIREFOX_PREFS)
             # Firefox offers its accessibility tree on the bus with this set.
             env["GNOME_ACCESSIBILITY"] = "1"
             env["MOZ_CRASHREPORTER_DISABLE"] = "1"
             argv = ["firefox-esr", "--no-remote", "--new-instance", "--profile", profile,
-                    "--width", str(width), "--height", str(height), url]
-        elif kind == "chromium":
+                    "--width", str(width), "--height", str(height), self.url]
+        elif self.kind == "chromium":
             # Chromium offers its tree on the bus only with this set (or when
             # an assistive technology announced itself).
             env["ACCESSIBILITY_ENABLED"] = "1"
@@ -106,12 +116,17 @@ class Browser:
                     "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage", "--password-store=basic",
                     "--disable-background-networking", "--disable-component-update", "--disable-sync",
                     "--user-data-dir=" + profile, "--window-size=%d,%d" % (width, height),
-                    "--window-position=0,0", url]
+                    "--window-position=0,0", self.url]
         else:
-            raise ValueError(kind)
-        self.log = open(os.path.join(directory, kind + ".log"), "w+")
-        self.proc = desktop.spawn(argv, env=env, stdout=self.log, stderr=self.log)
-        self.pid = None
+            raise ValueError(self.kind)
+        self.log.write("--- %s\n" % " ".join(argv))
+        self.log.flush()
+        self.proc = self.desktop.spawn(argv, env=env, stdout=self.log, stderr=self.log)
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+        self.proc.wait()
 
     def log_tail(self):
         self.log.flush()
@@ -125,9 +140,11 @@ class Browser:
                 return app["pid"]
         return None
 
-    def wait_for_page(self, observer, role, name, timeout=START_WAIT):
+    def wait_for_page(self, observer, role, name, timeout=START_WAIT, attempts=2):
         """Waits until pyatspi sees element ROLE NAME of the page in the
-        browser; its record. Sets `pid`."""
+        browser; its record. Sets `pid`. A browser that has not shown it
+        within TIMEOUT is stopped and started afresh, ATTEMPTS times in all
+        (a browser now and then never connects to the accessibility bus)."""
         def seen():
             pid = self.pid or self.accessible_pid(observer)
             if pid is None:
@@ -136,11 +153,20 @@ class Browser:
             if found:
                 self.pid = pid
             return found
-        found = wait_for(seen, timeout, 0.5)
-        if not found:
-            raise RuntimeError("%s never showed the page's %s %r through accessibility; registry lists %s; "
-                               "browser output: %s" % (self.kind, role, name, observer.apps(), self.log_tail()))
-        return found
+        failures = []
+        for attempt in range(attempts):
+            found = wait_for(seen, timeout, 0.5)
+            if found:
+                return found
+            failures.append("attempt %d: the browser %s; the registry lists %s; windows: %s"
+                            % (attempt + 1, "runs" if self.proc.poll() is None else "ended (%s)" % self.proc.poll(),
+                               observer.apps(), self.desktop.xprop("-root", "_NET_CLIENT_LIST").strip()))
+            self.stop()
+            self.pid = None
+            if attempt + 1 < attempts:
+                self.start()
+        raise RuntimeError("%s never showed the page's %s %r through accessibility:\n%s\nbrowser output: %s"
+                           % (self.kind, role, name, "\n".join(failures), self.log_tail()))
 
     def windows(self):
         """The browser's top-level client windows (by _NET_WM_PID)."""
@@ -197,8 +223,21 @@ class BrowserPageTest:
         url = write_page(holder.pages, "controls.html", CONTROLS_PAGE, CONTROLS_TITLE)
         holder.observer = Observer(holder.desktop)
         holder.browser = Browser(holder.desktop, holder.BROWSER, url, holder.pages)
-        holder.browser.wait_for_page(holder.observer, "push button", "Press me")
+        holder.browser.wait_for_page(holder.observer, "push button", "Press me", START_WAIT // 2)
         holder.pid = holder.browser.pid
+        # Laid out, and hit testing finds the button: the browser may show its
+        # elements before either is done.
+        seen = {}
+
+        def ready():
+            seen["button"] = button = holder.observer.find(holder.pid, "push button", "Press me")
+            x, y, w, h = (button or {}).get("extents", (0, 0, 0, 0))
+            if w <= 0 or h <= 0:
+                return None
+            seen["hit"] = hit = holder.observer.ask("at", pid=holder.pid, x=x + w // 2, y=y + h // 2)
+            return hit and hit["role"] == "push button"
+        if not wait_for(ready, START_WAIT, 0.2):
+            raise RuntimeError("%s never laid the page out for hit testing: %s" % (holder.BROWSER, seen))
 
     def tearDown(self):
         leaked = [(piece, line[:400]) for line in (raw.decode("utf-8", "replace") for raw in self.agent.lines)
