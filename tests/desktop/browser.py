@@ -14,7 +14,6 @@ import re
 import select
 import subprocess
 import tempfile
-import time
 
 from harness import ANSWER_WAIT, EVENT_WAIT, HERE, LARGE_WAIT, PYTHON, START_WAIT, centre, wait_for
 
