@@ -186,7 +186,10 @@ class Browser:
 
 # ---- the page the browser tests drive ----
 
-SECRET = "Wq7vXk3Jz9"  # the password field's text; no piece of it may leave the agent
+# The password field's text; no piece of it may leave the agent. Each of its
+# pieces holds a capital, so none can turn up by chance in the page's file
+# name (temporary names are lower case), which the address bar shows.
+SECRET = "WQ7vXK3jZ9"
 SECRET_PIECES = sorted({SECRET[i:j] for i in range(len(SECRET)) for j in range(i + 3, len(SECRET) + 1)})
 INITIAL_TEXT = "Initial words"
 
