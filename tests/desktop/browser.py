@@ -3,7 +3,7 @@ ax_tree benchmark: a local page written into a temporary directory, the
 browser started on it with a fresh profile, and an independent pyatspi
 observer of what it shows.
 
-- Observer: tests/desktop/atspi_observer.py running on the desktop's buses.
+- Observer: tests/desktop/pyatspi_server.py running on the desktop's buses.
 - Browser: Firefox ESR or Chromium on one page; `pid` is the process that
   the accessibility registry lists for it (the one the agent is asked about).
 """
@@ -17,7 +17,7 @@ import tempfile
 
 from harness import ANSWER_WAIT, EVENT_WAIT, HERE, LARGE_WAIT, PYTHON, START_WAIT, centre, wait_for
 
-OBSERVER = os.path.join(HERE, "atspi_observer.py")
+OBSERVER = os.path.join(HERE, "pyatspi_server.py")
 
 
 class Observer:
