@@ -33,6 +33,7 @@ add_test(NAME macos.seeds
 # The backend's own logic (value conversion, window list, rectangles,
 # accessibility calls, running the launcher, the capture's display choice and
 # pixel layout) run against a fake
-# CoreFoundation, with leak accounting and sanitizers.
+# CoreFoundation, with leak accounting and sanitizers; the portable
+# accessibility operations run over it too.
 add_test(NAME macos.conversion
   COMMAND ${PROJECT_SOURCE_DIR}/tests/macos/run_cf_test.sh ${AGENT_CLANGXX})

@@ -12,7 +12,12 @@ standard input and rejects
     helper, in the file's own code or in a template it instantiates
     (emplace_back, make_unique and the like);
   - a definition of the helper that does not call
-    AXUIElementSetMessagingTimeout.
+    AXUIElementSetMessagingTimeout;
+  - a call of AXUIElementCreateApplication or AXUIElementCreateSystemWide
+    that is not within the argument of a call of that helper: a root element
+    used before (or without) becoming an Element would be called with the
+    system's default timeout, as a request made on a fresh application
+    element would.
 
 usage: clang++ -fsyntax-only ... -Xclang -ast-dump FILE.mm | macos-elements.py FILE.mm
 """
@@ -23,6 +28,8 @@ HELPER = "platform::mac::adoptElement"
 TIMEOUT_CALL = "'AXUIElementSetMessagingTimeout'"
 ADOPTING = "platform::Handle<platform::HandleKind::element>' 'void (void *)"
 CONSTRUCTS = {"CXXConstructExpr", "CXXTemporaryObjectExpr"}
+HELPER_REF = "'adoptElement'"
+ROOT_CALLS = ("'AXUIElementCreateApplication'", "'AXUIElementCreateSystemWide'")
 FUNCTIONS = {"FunctionDecl", "CXXMethodDecl", "CXXConstructorDecl", "CXXDestructorDecl",
              "CXXConversionDecl"}
 # Namespaces, classes and the classes instantiated from class templates.
@@ -70,6 +77,17 @@ def declared_name(rest):
     return " ".join(w for w in words if w not in FLAGS)
 
 
+def adopted(calls):
+    """Whether one of the enclosing calls, within the innermost declaration,
+    is a call of the helper."""
+    for _, adopting in reversed(calls):
+        if adopting is None:
+            return False
+        if adopting:
+            return True
+    return False
+
+
 def main():
     if len(sys.argv) != 2:
         print(__doc__.strip().splitlines()[-1])
@@ -79,6 +97,10 @@ def main():
     problems = []
     reported = set()
     helpers = []  # {"at": location, "body": defined here, "timeout": calls it}
+    # The calls that enclose the current node: [depth, calls the helper], or
+    # [depth, None] for a declaration met inside an expression (a lambda's
+    # class), whose code runs where it is called, not where it is written.
+    calls = []
     for raw in sys.stdin:
         line = raw.rstrip("\n")
         body = line.lstrip("|`- ")
@@ -89,10 +111,13 @@ def main():
         if not m:
             continue
         kind, where, location, rest = m.groups()
+        while calls and calls[-1][0] >= depth:
+            calls.pop()
         nodes += 1
         begin = dump.locate(where)
         dump.locate(location or "")
         if SCOPE.fullmatch(kind) or kind in FUNCTIONS:
+            calls.append([depth, None])
             facts = {}
             dump.stack.append((depth, kind, declared_name(rest), facts))
             if kind in FUNCTIONS and dump.qualified() == HELPER:
@@ -106,6 +131,18 @@ def main():
         if kind == "DeclRefExpr" and TIMEOUT_CALL in rest:
             for helper in inside:
                 helper["timeout"] = True
+        if kind in {"CallExpr", "CXXMemberCallExpr"}:
+            calls.append([depth, False])
+        # The callee comes first among a call's children, before its arguments.
+        if kind == "DeclRefExpr" and HELPER_REF in rest and calls and calls[-1][1] is not None:
+            calls[-1][1] = True
+        if kind == "DeclRefExpr" and any(name in rest for name in ROOT_CALLS) and not inside \
+                and not adopted(calls):
+            if begin not in reported:
+                reported.add(begin)
+                function = dump.qualified() or "namespace scope"
+                problems.append(f"{begin}: error: root accessibility element created in {function} outside "
+                                f"a call of {HELPER}: it lacks the messaging timeout")
         if kind in CONSTRUCTS and ADOPTING in rest and not inside:
             # A lambda's body is dumped twice (its class and its expression): once is enough.
             if begin not in reported:

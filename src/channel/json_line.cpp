@@ -259,6 +259,12 @@ bool replaceLoneSurrogates(std::string_view s, std::string& out) {
 }  // namespace
 
 std::optional<Request> parseRequest(std::string_view line) {
+    auto request = parseLine(line);
+    if (!request || !request->object.is_object()) return std::nullopt;
+    return request;
+}
+
+std::optional<Request> parseLine(std::string_view line) {
     if (line.size() > kMaxLineBytes) return std::nullopt;
     Scan s = scan(line);
     if (!s.acceptable) return std::nullopt;
@@ -269,7 +275,7 @@ std::optional<Request> parseRequest(std::string_view line) {
     if (s.huge.empty()) {
         auto object = nlohmann::json::parse(changed ? std::string_view(repaired) : line, nullptr,
                                             /*allow_exceptions=*/false);
-        if (!object.is_object()) return std::nullopt;
+        if (object.is_discarded()) return std::nullopt;
         r.object = std::move(object);
         return r;
     }
@@ -300,9 +306,9 @@ std::optional<Request> parseRequest(std::string_view line) {
         return true;
     };
     auto object = nlohmann::json::parse(repaired, infinities, /*allow_exceptions=*/false);
-    if (!object.is_object() || !matched || next != s.huge.end()) return std::nullopt;
+    if (object.is_discarded() || !matched || next != s.huge.end()) return std::nullopt;
     // The id is only echoed as text: one holding such a number keeps no value.
-    if (!s.id.empty()) {
+    if (!s.id.empty() && object.is_object()) {
         std::size_t idAt = static_cast<std::size_t>(s.id.data() - line.data());
         for (const HugeNumber& n : s.huge)
             if (n.at >= idAt && n.at < idAt + s.id.size()) object["id"] = nullptr;

@@ -19,6 +19,12 @@ struct Request {
     std::string id;         // the compact JSON text of its "id" ("null" when absent)
 };
 
+// A line parsed under the same guards as a request, whatever JSON value it
+// holds: none when the line is too long, holds a NUL byte, nests deeper than
+// kMaxDepth or is not valid JSON. `object` may then be any value; `id` is the
+// text of its "id" when it is an object that has one, else "null".
+std::optional<Request> parseLine(std::string_view line);
+
 // A request line (without its terminator) parsed into a request; none when the
 // line is too long, holds a NUL byte, nests deeper than kMaxDepth, is not valid
 // JSON or is not an object. A number beyond the range of a double (1e400) is

@@ -54,18 +54,35 @@ struct Pending {
     ~Pending() { release(cost); }
 };
 
-void accept(std::string_view line) {
+// Hands what `front` makes of a line to the main executor, its text counted
+// as pending until the task is done.
+void accept(const Front& front, std::string_view line) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     reserve(line.size());
-    auto request = parseRequest(line);
-    if (!request) {
+    auto task = front.line(line);
+    if (!task) {
         release(line.size());
         return;
     }
-    platform::submit([r = std::move(*request), cost = line.size()] {
+    platform::submit([task = std::move(task), cost = line.size()] {
         Pending pending{cost};
-        respond(r.id, r.object);
+        task();
     });
+}
+
+void acceptOverlong(const Front& front) {
+    if (!front.overlong) return;
+    if (auto task = front.overlong()) platform::submit(std::move(task));
+}
+
+Front agentFront() {
+    Front front;
+    front.line = [](std::string_view line) -> std::function<void()> {
+        auto request = parseRequest(line);
+        if (!request) return {};
+        return [r = std::move(*request)] { respond(r.id, r.object); };
+    };
+    return front;
 }
 
 // EIO may pass, or last: a terminal that hung up, a background process group
@@ -114,7 +131,7 @@ ssize_t readInput(int fd, char* data, std::size_t size) {
     }
 }
 
-void readRequests(int fd) {
+void readLines(int fd, const Front& front) {
     std::string line;             // the current line so far
     bool overlong = false;        // the current line passed the cap: skip to its LF
     std::string chunk(1 << 16, '\0');
@@ -131,14 +148,15 @@ void readRequests(int fd) {
                     overlong = true;
                     line.clear();
                     line.shrink_to_fit();
+                    acceptOverlong(front);
                 } else if (lf != std::string_view::npos && line.empty()) {
-                    accept(piece);  // the common case: the whole line is in this chunk
+                    accept(front, piece);  // the common case: the whole line is in this chunk
                 } else {
                     line.append(piece);
                 }
             }
             if (lf == std::string_view::npos) break;
-            if (!overlong && !line.empty()) accept(line);
+            if (!overlong && !line.empty()) accept(front, line);
             line.clear();
             overlong = false;
             data.remove_prefix(lf + 1);
@@ -146,12 +164,14 @@ void readRequests(int fd) {
     }
     // End of input or a read that failed for good: the last line without its
     // LF is a request all the same, and everything read is answered first.
-    if (!overlong && !line.empty()) accept(line);
+    if (!overlong && !line.empty()) accept(front, line);
     int status = n < 0 ? 1 : 0;
     platform::submit([status] { std::exit(status); });
 }
 
-void run() {
+void readRequests(int fd) { readLines(fd, agentFront()); }
+
+void serve(Front front) {
     // A closed standard output must not kill the agent: failed writes are dropped.
     std::signal(SIGPIPE, SIG_IGN);
 #ifndef AGENT_KEEP_STDERR
@@ -164,8 +184,10 @@ void run() {
 #endif
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     input::source = platform::cgEventSourceCreate(platform::kCGEventSourceStateHIDSystemState);
-    std::thread(readRequests, 0).detach();
+    std::thread([front = std::move(front)] { readLines(0, front); }).detach();
     platform::serveMainExecutor();
 }
+
+void run() { serve(agentFront()); }
 
 }  // namespace channel

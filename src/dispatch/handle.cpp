@@ -53,6 +53,12 @@ Operation find(const json& request) {
 
 }  // namespace
 
+std::vector<std::string_view> operationNames() {
+    std::vector<std::string_view> names;
+    for (const auto& entry : kOperations) names.push_back(entry.name);
+    return names;
+}
+
 json handle(const json& request) {
     Operation operation = find(request);
     if (!operation) throw channel::Failure{"Unknown request", "bad_args"};

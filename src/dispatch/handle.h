@@ -1,6 +1,9 @@
 // The dispatcher: one request object in, one result value out (or a throw).
 #pragma once
 
+#include <string_view>
+#include <vector>
+
 #include <nlohmann/json.hpp>
 
 #include "channel/failure.h"
@@ -13,5 +16,8 @@ using Operation = nlohmann::json (*)(const nlohmann::json& request);
 // the backend remembers while it runs is dropped when it returns or throws);
 // a name that matches no operation exactly throws "Unknown request" ("bad_args").
 nlohmann::json handle(const nlohmann::json& request);
+
+// The names of the operations, in the order they are matched.
+std::vector<std::string_view> operationNames();
 
 }  // namespace dispatch

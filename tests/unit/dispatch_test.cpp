@@ -80,6 +80,28 @@ TEST(Parse, GuardsDepthNulAndShape) {
     EXPECT_TRUE(channel::parseRequest("{\"a\":\"[[[[\"}"));
 }
 
+TEST(Parse, AnyValueUnderTheSameGuards) {
+    std::string deep(128, '[');
+    auto array = channel::parseLine("[1,{\"id\":2}]");
+    ASSERT_TRUE(array);
+    EXPECT_EQ(array->object, json::parse("[1,{\"id\":2}]"));
+    EXPECT_EQ(array->id, "null");  // an "id" inside an array is no message's id
+    auto huge = channel::parseLine("[1e400, -1e400]");
+    ASSERT_TRUE(huge);
+    EXPECT_TRUE(std::isinf(huge->object[0].get<double>()) && huge->object[1].get<double>() < 0);
+    auto object = channel::parseLine(R"({"id" : "a b","x":1})");
+    ASSERT_TRUE(object);
+    EXPECT_EQ(object->id, R"("a b")");
+    EXPECT_TRUE(channel::parseLine("\"s\""));
+    EXPECT_TRUE(channel::parseLine("null"));
+    EXPECT_TRUE(channel::parseLine(deep + std::string(128, ']')));
+    EXPECT_FALSE(channel::parseLine(deep + "[" + std::string(129, ']')));
+    EXPECT_FALSE(channel::parseLine(std::string("[\"x\0y\"]", 7)));
+    EXPECT_FALSE(channel::parseLine(""));
+    EXPECT_FALSE(channel::parseLine("[\"\xff\"]"));
+    EXPECT_FALSE(channel::parseLine("[1] 2"));
+}
+
 TEST(Parse, AnIdBeyondDoubleRangeIsKeptButNotABrokenOne) {
     auto request = channel::parseRequest(R"({"op":"nope","id": -1E400 ,"x":1})");
     ASSERT_TRUE(request);

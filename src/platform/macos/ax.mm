@@ -22,14 +22,28 @@ AXUIElementRef elementRef(const Element& element) { return static_cast<AXUIEleme
 
 AXError result(::AXError error) { return static_cast<AXError>(error); }
 
-// The applications that missed the messaging timeout in the current request,
-// by process id; every platform call is made on the main thread.
-// Made on first use: for a namespace-scope object with a destructor, ARC
-// wraps the file's initializer in an autorelease pool, which the backend's
-// tests on Linux have no runtime for.
-std::vector<pid_t>& missedTimeout() {
-    static std::vector<pid_t> pids;
-    return pids;
+// What the backend remembers for the length of one request, by process id;
+// every platform call is made on the main thread. Made on first use: for a
+// namespace-scope object with a destructor, ARC wraps the file's initializer
+// in an autorelease pool, which the backend's tests on Linux have no runtime
+// for.
+struct RequestState {
+    std::vector<pid_t> missedTimeout;     // the applications that missed the messaging timeout
+    std::vector<pid_t> askedForContent;   // the applications asked for their web content
+};
+
+RequestState& request() {
+    static RequestState state;
+    return state;
+}
+
+bool holds(const std::vector<pid_t>& pids, pid_t pid) { return std::find(pids.begin(), pids.end(), pid) != pids.end(); }
+
+// The process of an element; 0 when it cannot be told (the system-wide element).
+pid_t processOf(AXUIElementRef element) {
+    pid_t pid = 0;
+    if (AXUIElementGetPid(element, &pid) != ::kAXErrorSuccess || pid <= 0) return 0;
+    return pid;
 }
 
 // Makes one call to the application behind `element`, unless that
@@ -39,22 +53,52 @@ std::vector<pid_t>& missedTimeout() {
 // element) is always called.
 template <class Call>
 AXError askApplication(AXUIElementRef element, Call call) {
-    std::vector<pid_t>& missed = missedTimeout();
-    pid_t pid = 0;
-    bool known = AXUIElementGetPid(element, &pid) == ::kAXErrorSuccess && pid > 0;
-    if (known && std::find(missed.begin(), missed.end(), pid) != missed.end()) return kAXErrorCannotComplete;
+    std::vector<pid_t>& missed = request().missedTimeout;
+    pid_t pid = processOf(element);
+    if (pid != 0 && holds(missed, pid)) return kAXErrorCannotComplete;
     ::AXError error = call();
-    if (known && error == ::kAXErrorCannotComplete) missed.push_back(pid);
+    if (pid != 0 && error == ::kAXErrorCannotComplete) missed.push_back(pid);
     return result(error);
+}
+
+// Chromium and Electron applications expose the accessibility tree of their
+// web content only to a client that sets "AXManualAccessibility" to true on
+// the application element; until then their windows hold an empty web area.
+// Asked once per application and request, on the application element (which
+// already has the messaging timeout), through askApplication: an application
+// that missed the timeout in this request is not asked, and one that misses
+// it here is not waited for again by the request's later calls. Whatever it
+// answers is dropped: most applications do not know the attribute
+// (kAXErrorAttributeUnsupported), and that changes nothing.
+void askForWebContent(const Element& application) {
+    AXUIElementRef element = elementRef(application);
+    pid_t pid = processOf(element);
+    std::vector<pid_t>& asked = request().askedForContent;
+    if (pid == 0 || holds(asked, pid)) return;
+    asked.push_back(pid);
+    CFOwner<CFStringRef> name = mac::makeString("AXManualAccessibility");
+    if (!name) return;
+    askApplication(element, [&] { return AXUIElementSetAttributeValue(element, name.get(), kCFBooleanTrue); });
+}
+
+void forgetRequest() {
+    request().missedTimeout.clear();
+    request().askedForContent.clear();
 }
 
 }  // namespace
 
-void beginRequest() { missedTimeout().clear(); }
-void endRequest() { missedTimeout().clear(); }
+void beginRequest() { forgetRequest(); }
+void endRequest() { forgetRequest(); }
 
+// Every operation that reads an application's elements (its tree, a path in
+// it, its focused element, the element at a point) starts from this element,
+// so the application is asked for its web content before the first read.
 Element axCreateApplication(std::int32_t pid) {
-    return mac::adoptElement(CFOwner<AXUIElementRef>(AXUIElementCreateApplication(static_cast<pid_t>(pid))));
+    Element application =
+        mac::adoptElement(CFOwner<AXUIElementRef>(AXUIElementCreateApplication(static_cast<pid_t>(pid))));
+    if (application) askForWebContent(application);
+    return application;
 }
 
 Element axCreateSystemWide() {

@@ -1,8 +1,9 @@
 // The macOS backend's accessibility calls (ax.mm) run against the fake
 // accessibility model of fake_cf.cpp: the messaging timeout on every element
-// the backend hands out, and one wait at most per unanswering application and
-// request. Every test also proves that whatever the backend created or copied
-// was released again.
+// the backend hands out, one wait at most per unanswering application and
+// request, and the one request per application and request for its web
+// content ("AXManualAccessibility"). Every test also proves that whatever the
+// backend created or copied was released again.
 // The seam first: CoreGraphics defines kCGNullWindowID as a macro.
 #include "platform/platform.h"
 #include "platform/macos/cf.h"
@@ -75,6 +76,21 @@ protected:
                 platform::axCopyElementAtPosition(element, 10, 20, hit),
                 platform::axPerformAction(element, "AXPress"),
                 platform::axSetAttributeValue(element, "AXValue", Value("text"))};
+    }
+
+    // The calls that reached the elements of `pid`, in order.
+    static std::vector<fakecf::Call> callsTo(pid_t pid) {
+        std::vector<fakecf::Call> out;
+        for (const auto& call : fakecf::callLog())
+            if (call.pid == pid) out.push_back(call);
+        return out;
+    }
+    // How often the application `pid` was asked for its web content.
+    static long webContentRequests(pid_t pid) {
+        long count = 0;
+        for (const auto& call : callsTo(pid))
+            if (call.kind == "set" && call.name == "AXManualAccessibility") ++count;
+        return count;
     }
 
 private:
@@ -186,8 +202,9 @@ TEST_F(Accessibility, EveryCallThatMissesMarksTheApplication) {
     for (int kind = 0; kind < 5; ++kind) {
         SCOPED_TRACE(kinds[kind]);
         pid_t pid = 230 + kind;
-        fakecf::hang(pid);
         Element app = platform::axCreateApplication(pid);
+        long before = fakecf::calls(pid);
+        fakecf::hang(pid);
         Value value;
         Value names;
         Element hit;
@@ -200,9 +217,9 @@ TEST_F(Accessibility, EveryCallThatMissesMarksTheApplication) {
             case 4: first = platform::axSetAttributeValue(app, "AXFocused", Value(true)); break;
         }
         EXPECT_EQ(first, kCannotComplete);
-        EXPECT_EQ(fakecf::calls(pid), 1);
+        EXPECT_EQ(fakecf::calls(pid), before + 1);
         EXPECT_EQ(platform::axCopyAttributeValue(app, "AXTitle", value), kCannotComplete);
-        EXPECT_EQ(fakecf::calls(pid), 1);
+        EXPECT_EQ(fakecf::calls(pid), before + 1);
     }
 }
 
@@ -210,6 +227,7 @@ TEST_F(Accessibility, OnlyAMissedTimeoutMarksTheApplication) {
     AXUIElementRef script = fakecf::application(241);
     setText(script, "AXTitle", "Answers");
     Element app = platform::axCreateApplication(241);
+    long before = fakecf::calls(241);
     Value value;
     Element hit;
     EXPECT_EQ(platform::axCopyAttributeValue(app, "AXNothing", value), platform::kAXErrorAttributeUnsupported);
@@ -217,7 +235,7 @@ TEST_F(Accessibility, OnlyAMissedTimeoutMarksTheApplication) {
     EXPECT_EQ(platform::axCopyAttributeValue(app, "AXNothing", value), platform::kAXErrorAttributeUnsupported);
     ASSERT_EQ(platform::axCopyAttributeValue(app, "AXTitle", value), kSuccess);
     EXPECT_EQ(*value.as<std::string>(), "Answers");
-    EXPECT_EQ(fakecf::calls(241), 4);
+    EXPECT_EQ(fakecf::calls(241), before + 4);
 }
 
 TEST_F(Accessibility, TheSystemWideElementIsAlwaysCalled) {
@@ -260,6 +278,133 @@ TEST_F(Accessibility, ANewRequestWaitsForTheApplicationAgain) {
     ASSERT_EQ(platform::axCopyAttributeValue(app, "AXRole", value), kSuccess);
     EXPECT_EQ(*value.as<std::string>(), "AXApplication");
     EXPECT_EQ(fakecf::calls(251), 2);
+}
+
+TEST_F(Accessibility, AnApplicationIsAskedForItsWebContentBeforeItIsRead) {
+    AXUIElementRef window = element(261);
+    setList(fakecf::application(261), "AXWindows", {window});
+    Element app = platform::axCreateApplication(261);
+    ASSERT_TRUE(app);
+    Value windows;
+    ASSERT_EQ(platform::axCopyAttributeValue(app, "AXWindows", windows), kSuccess);
+    ASSERT_TRUE(windows.as<platform::Array>());
+    EXPECT_EQ(windows.as<platform::Array>()->size(), 1u);
+
+    std::vector<fakecf::Call> calls = callsTo(261);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].kind, "set");
+    EXPECT_EQ(calls[0].name, "AXManualAccessibility");
+    EXPECT_EQ(calls[0].value, "true");
+    EXPECT_TRUE(calls[0].root) << "set on the application element";
+    EXPECT_EQ(calls[0].timeout, 2.0f) << "an element without the messaging timeout was asked";
+    EXPECT_EQ(calls[1].kind, "copy");
+    EXPECT_EQ(calls[1].name, "AXWindows");
+}
+
+TEST_F(Accessibility, AnApplicationIsAskedForItsWebContentOncePerRequest) {
+    Element first = platform::axCreateApplication(262);
+    Element second = platform::axCreateApplication(262);
+    Element other = platform::axCreateApplication(263);
+    Value value;
+    platform::axCopyAttributeValue(first, "AXRole", value);
+    platform::axCopyAttributeValue(second, "AXRole", value);
+    EXPECT_EQ(webContentRequests(262), 1);
+    EXPECT_EQ(webContentRequests(263), 1);
+    platform::endRequest();
+
+    platform::beginRequest();
+    Element next = platform::axCreateApplication(262);
+    EXPECT_EQ(webContentRequests(262), 2) << "the next request asks again";
+    EXPECT_EQ(webContentRequests(263), 1);
+}
+
+TEST_F(Accessibility, TheSystemWideElementIsNotAskedForWebContent) {
+    AXUIElementRef focused = element(264);
+    fakecf::setAttribute(fakecf::systemWide(), "AXFocusedUIElement", focused);
+    setText(focused, "AXRole", "AXTextField");
+    Element systemWide = platform::axCreateSystemWide();
+    ASSERT_TRUE(systemWide);
+    Element focusedElement = copyElement(systemWide, "AXFocusedUIElement");
+    ASSERT_TRUE(focusedElement);
+    Value role;
+    ASSERT_EQ(platform::axCopyAttributeValue(focusedElement, "AXRole", role), kSuccess);
+    EXPECT_EQ(*role.as<std::string>(), "AXTextField");
+    std::vector<fakecf::Call> calls = callsTo(fakecf::kSystemWide);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].kind, "copy");
+    EXPECT_EQ(webContentRequests(fakecf::kSystemWide), 0);
+}
+
+TEST_F(Accessibility, WhatTheApplicationAnswersToTheRequestForWebContentIsDropped) {
+    const platform::AXError refusals[] = {platform::kAXErrorAttributeUnsupported, platform::kAXErrorIllegalArgument,
+                                          platform::kAXErrorFailure, platform::kAXErrorAPIDisabled,
+                                          static_cast<platform::AXError>(::kAXErrorNotImplemented)};
+    pid_t pid = 270;
+    for (platform::AXError refusal : refusals) {
+        SCOPED_TRACE(refusal);
+        ++pid;
+        fakecf::refuseSet(pid, "AXManualAccessibility", static_cast<::AXError>(refusal));
+        setText(fakecf::application(pid), "AXTitle", "Title");
+        Element app = platform::axCreateApplication(pid);
+        ASSERT_TRUE(app) << "the application element is handed out all the same";
+        EXPECT_EQ(fakecf::timeout(ref(app)), 2.0f);
+        std::vector<fakecf::Call> calls = callsTo(pid);
+        ASSERT_EQ(calls.size(), 1u);
+        EXPECT_EQ(calls[0].name, "AXManualAccessibility");
+        EXPECT_EQ(calls[0].answer, static_cast<::AXError>(refusal));
+
+        // The application is called as before and answers as before.
+        Value value;
+        ASSERT_EQ(platform::axCopyAttributeValue(app, "AXTitle", value), kSuccess);
+        EXPECT_EQ(*value.as<std::string>(), "Title");
+        EXPECT_EQ(platform::axCopyAttributeValue(app, "AXManualAccessibility", value),
+                  platform::kAXErrorAttributeUnsupported);
+        EXPECT_EQ(platform::axPerformAction(app, "AXRaise"), kSuccess);
+        EXPECT_EQ(fakecf::calls(pid), 4);
+    }
+}
+
+TEST_F(Accessibility, AStuckApplicationCostsOneWaitWithTheRequestForWebContent) {
+    fakecf::hang(281);
+    Element app = platform::axCreateApplication(281);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(fakecf::calls(281), 1) << "the request's one wait";
+    EXPECT_EQ(webContentRequests(281), 1);
+
+    // Neither its reads nor another application element of it call it again.
+    Value value;
+    EXPECT_EQ(platform::axCopyAttributeValue(app, "AXWindows", value), kCannotComplete);
+    Element again = platform::axCreateApplication(281);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(platform::axCopyAttributeValue(again, "AXFocusedUIElement", value), kCannotComplete);
+    EXPECT_EQ(fakecf::calls(281), 1);
+}
+
+TEST_F(Accessibility, AnApplicationThatMissedTheTimeoutIsNotAskedForWebContent) {
+    // The application missed the timeout through an element reached from the
+    // system-wide element before its application element was made.
+    AXUIElementRef focused = element(282);
+    fakecf::setAttribute(fakecf::systemWide(), "AXFocusedUIElement", focused);
+    Element systemWide = platform::axCreateSystemWide();
+    Element focusedElement = copyElement(systemWide, "AXFocusedUIElement");
+    ASSERT_TRUE(focusedElement);
+    fakecf::hang(282);
+    Value value;
+    EXPECT_EQ(platform::axCopyAttributeValue(focusedElement, "AXRole", value), kCannotComplete);
+    EXPECT_EQ(fakecf::calls(282), 1);
+
+    Element app = platform::axCreateApplication(282);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(fakecf::timeout(ref(app)), 2.0f);
+    EXPECT_EQ(fakecf::calls(282), 1) << "a stuck application was asked again";
+    platform::endRequest();
+
+    // The next request asks it, once it answers again.
+    fakecf::hang(282, false);
+    platform::beginRequest();
+    Element next = platform::axCreateApplication(282);
+    EXPECT_EQ(webContentRequests(282), 1);
+    EXPECT_EQ(fakecf::calls(282), 2);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -65,6 +67,8 @@ std::map<pid_t, AXUIElementRef> applicationScripts;
 AXUIElementRef systemWideScript = nullptr;
 std::set<pid_t> unanswering;
 std::map<pid_t, long> callCount;
+std::map<std::pair<pid_t, std::u16string>, AXError> refusals;
+std::vector<fakecf::Call> callRecords;
 float processTimeout = -1;
 
 Object* make(CFTypeID type) {
@@ -106,12 +110,26 @@ Object* answering(CFTypeRef ref) {
     Object* o = element(ref);
     return o->script ? obj(o->script) : o;
 }
+pid_t processKey(Object* o) { return o->systemWide ? fakecf::kSystemWide : o->pid; }
 // Counts a call to the element's process; false when that process does not answer.
 bool reached(CFTypeRef ref) {
-    Object* o = element(ref);
-    pid_t key = o->systemWide ? fakecf::kSystemWide : o->pid;
+    pid_t key = processKey(element(ref));
     ++callCount[key];
     return unanswering.count(key) == 0;
+}
+std::string nameOf(CFStringRef name) {
+    std::string text;
+    for (char16_t u : obj(name)->units) text += static_cast<char>(u);  // callers use ASCII names
+    return text;
+}
+// Logs a call that reached `ref` with its answer, and returns the answer.
+AXError logged(CFTypeRef ref, const char* kind, CFStringRef name, AXError answer, CFTypeRef value = nullptr) {
+    Object* o = element(ref);
+    std::string text;
+    if (value) text = value == kCFBooleanTrue ? "true" : value == kCFBooleanFalse ? "false" : "other";
+    callRecords.push_back(
+        fakecf::Call{processKey(o), kind, name ? nameOf(name) : "", o->script != nullptr, o->timeout, text, answer});
+    return answer;
 }
 void replace(const void*& slot, CFTypeRef value) {
     if (value) CFRetain(value);
@@ -371,39 +389,42 @@ AXError AXUIElementSetMessagingTimeout(AXUIElementRef e, float timeoutInSeconds)
 }
 AXError AXUIElementCopyAttributeValue(AXUIElementRef e, CFStringRef attribute, CFTypeRef* value) {
     *value = nullptr;
-    if (!reached(e)) return kAXErrorCannotComplete;
+    if (!reached(e)) return logged(e, "copy", attribute, kAXErrorCannotComplete);
     Object* o = answering(e);
     for (std::size_t i = 0; i < o->keys.size(); ++i)
         if (sameString(o->keys[i], attribute)) {
             *value = CFRetain(o->items[i]);
-            return kAXErrorSuccess;
+            return logged(e, "copy", attribute, kAXErrorSuccess);
         }
-    return kAXErrorAttributeUnsupported;
+    return logged(e, "copy", attribute, kAXErrorAttributeUnsupported);
 }
 AXError AXUIElementSetAttributeValue(AXUIElementRef e, CFStringRef attribute, CFTypeRef value) {
-    if (!reached(e)) return kAXErrorCannotComplete;
+    if (!value) std::abort();  // the value is not optional
+    if (!reached(e)) return logged(e, "set", attribute, kAXErrorCannotComplete, value);
+    auto refused = refusals.find({processKey(element(e)), obj(attribute)->units});
+    if (refused != refusals.end()) return logged(e, "set", attribute, refused->second, value);
     setAttributeOf(answering(e), attribute, value);
-    return kAXErrorSuccess;
+    return logged(e, "set", attribute, kAXErrorSuccess, value);
 }
 AXError AXUIElementCopyActionNames(AXUIElementRef e, CFArrayRef* names) {
     *names = nullptr;
-    if (!reached(e)) return kAXErrorCannotComplete;
+    if (!reached(e)) return logged(e, "actions", nullptr, kAXErrorCannotComplete);
     Object* o = answering(e);
     *names = o->actions ? static_cast<CFArrayRef>(CFRetain(o->actions))
                         : CFArrayCreate(kCFAllocatorDefault, nullptr, 0, &kCFTypeArrayCallBacks);
-    return kAXErrorSuccess;
+    return logged(e, "actions", nullptr, kAXErrorSuccess);
 }
-AXError AXUIElementPerformAction(AXUIElementRef e, CFStringRef) {
-    if (!reached(e)) return kAXErrorCannotComplete;
-    return kAXErrorSuccess;
+AXError AXUIElementPerformAction(AXUIElementRef e, CFStringRef action) {
+    if (!reached(e)) return logged(e, "perform", action, kAXErrorCannotComplete);
+    return logged(e, "perform", action, kAXErrorSuccess);
 }
 AXError AXUIElementCopyElementAtPosition(AXUIElementRef application, float, float, AXUIElementRef* e) {
     *e = nullptr;
-    if (!reached(application)) return kAXErrorCannotComplete;
+    if (!reached(application)) return logged(application, "hit", nullptr, kAXErrorCannotComplete);
     Object* o = answering(application);
-    if (!o->hit) return kAXErrorNoValue;
+    if (!o->hit) return logged(application, "hit", nullptr, kAXErrorNoValue);
     *e = static_cast<AXUIElementRef>(CFRetain(o->hit));
-    return kAXErrorSuccess;
+    return logged(application, "hit", nullptr, kAXErrorSuccess);
 }
 CFArrayRef CGWindowListCopyWindowInfo(CGWindowListOption option, CGWindowID) {
     lastOption = option;
@@ -484,6 +505,11 @@ void setAttribute(AXUIElementRef e, const char* name, CFTypeRef value) {
 void setActions(AXUIElementRef e, CFArrayRef names) { replace(::element(e)->actions, names); }
 void setHit(AXUIElementRef e, AXUIElementRef hit) { replace(::element(e)->hit, hit); }
 
+void refuseSet(pid_t pid, const char* name, AXError error) {
+    refusals[{pid, std::u16string(name, name + std::strlen(name))}] = error;
+}
+const std::vector<Call>& callLog() { return callRecords; }
+
 void hang(pid_t pid, bool hung) {
     if (hung)
         unanswering.insert(pid);
@@ -503,6 +529,8 @@ void resetAccessibility() {
     systemWideScript = nullptr;
     unanswering.clear();
     callCount.clear();
+    refusals.clear();
+    callRecords.clear();
     processTimeout = -1;
 }
 

@@ -9,6 +9,7 @@
 #include <ApplicationServices/ApplicationServices.h>
 
 #include <string>
+#include <vector>
 
 namespace fakecf {
 
@@ -50,13 +51,31 @@ void setAttribute(AXUIElementRef element, const char* name, CFTypeRef value);
 void setActions(AXUIElementRef element, CFArrayRef names);
 void setHit(AXUIElementRef element, AXUIElementRef hit);
 
+// From now on setting the attribute `name` on any element of `pid` answers
+// `error` and changes nothing, as it does in an application that does not
+// know the attribute or refuses the value.
+void refuseSet(pid_t pid, const char* name, AXError error);
+
+// One call that reached an element, in the order made.
+struct Call {
+    pid_t pid;              // kSystemWide for the system-wide element
+    std::string kind;       // "copy", "set", "actions", "hit" or "perform"
+    std::string name;       // the attribute of "copy" and "set", the action of "perform"
+    bool root;              // made by AXUIElementCreateApplication or AXUIElementCreateSystemWide
+    float timeout;          // the element's own messaging timeout then; negative when none
+    std::string value;      // of "set": "true", "false" (the boolean constants) or "other"
+    AXError answer;
+};
+// Every call that reached an element since resetAccessibility, answered or not.
+const std::vector<Call>& callLog();
+
 // From now on every call to the elements of `pid` (copy attribute, copy
 // action names, element at position, perform action, set attribute) answers
 // kAXErrorCannotComplete, as a messaging timeout does; or answers again.
 void hang(pid_t pid, bool hung = true);
 // The calls that reached the elements of `pid`, answered or not.
 long calls(pid_t pid);
-// Drops the scripts, hangs and counts.
+// Drops the scripts, refusals, hangs, counts and the call log.
 void resetAccessibility();
 
 // What the next CGWindowListCopyWindowInfo returns (retained by the fake;

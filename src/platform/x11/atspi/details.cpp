@@ -4,6 +4,8 @@
 #include <atspi/atspi-constants.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "platform/x11/atspi/model.h"
 #include "platform/x11/atspi/roles.h"
@@ -20,17 +22,24 @@ constexpr int kUsualDepth = 8;  // a snapshot's default depth
 // a hostile one must not turn one element into thousands of calls.
 constexpr std::size_t kMaxActions = 32;
 
-enum class Detail { extents, actions, text, number };
+enum class Detail { extents, actions, count, text, number };
 
 // The calls that fetch what `n` lacks, and what each one fetches.
-void detailCalls(const Node& n, std::vector<Call>& calls, std::vector<Detail>& kinds) {
+// `byIndex`: the bridge's GetActions is not asked; its action count is, and
+// each name by its index (GetName), as libatspi does. Firefox's answer to
+// GetActions carries its key bindings, and once in a while bytes that are not
+// UTF-8, on which its D-Bus library aborts the whole browser.
+void detailCalls(const Node& n, bool byIndex, std::vector<Call>& calls, std::vector<Detail>& kinds) {
     auto add = [&](Detail kind, Call call) {
         calls.push_back(std::move(call));
         kinds.push_back(kind);
     };
     if (n.ifaces & ifComponent)
         add(Detail::extents, Call{n.ref, kComponentIface, "GetExtents", "u", ATSPI_COORD_TYPE_SCREEN});
-    if (n.ifaces & ifAction) add(Detail::actions, Call{n.ref, kActionIface, "GetActions"});
+    if ((n.ifaces & ifAction) && byIndex)
+        add(Detail::count, Call{n.ref, kPropertiesIface, "Get", "ss", kActionIface, "NActions"});
+    else if (n.ifaces & ifAction)
+        add(Detail::actions, Call{n.ref, kActionIface, "GetActions"});
     // A password field's text is never fetched; a check box's value is its
     // checked state, already known.
     if (n.role == ATSPI_ROLE_PASSWORD_TEXT || isCheckable(n.role)) return;
@@ -68,6 +77,13 @@ void store(Node& n, Detail kind, DBusMessage* reply) {
                 a.enter().get(name);
                 n.actions.push_back(std::move(name));
             }
+            break;
+        }
+        case Detail::count: {
+            std::int32_t count = 0;
+            // Names to be asked for one by one (empty: not usable yet).
+            if (r.value().get(count) && count > 0)
+                n.actions.assign(std::min<std::size_t>(static_cast<std::size_t>(count), kMaxActions), "");
             break;
         }
         case Detail::text: {
@@ -127,14 +143,51 @@ std::vector<std::string> Model::detailBatch(const Ref& from) {
     return keys;
 }
 
-void Model::fetchDetails(const Ref& from) {
+// Firefox reports the content of a page in parts, asked for as clients need
+// them: at first contact, a page's elements have neither names, states,
+// frames nor actions, and do a moment later. The first batch of each Firefox
+// is checked for a page without a frame; when there is one, the agent waits
+// until its frame is reported and reads the application again.
+bool Model::coldContent(const std::string& bus, const std::vector<std::string>& keys) {
+    constexpr auto kWait = std::chrono::milliseconds(1000);
+    constexpr auto kStep = std::chrono::milliseconds(25);
+    const Node* cold = nullptr;
+    bool page = false;
+    for (auto& key : keys) {
+        const Node& n = nodes_[key];
+        if (n.role != ATSPI_ROLE_DOCUMENT_WEB || !(n.ifaces & ifComponent)) continue;
+        page = true;
+        if (!n.extents || (*n.extents)[2] < 0 || (*n.extents)[3] < 0) {
+            cold = &n;
+            break;
+        }
+    }
+    // Checked once per application, on the first batch that holds a page.
+    if (page) warmed_.insert(bus);
+    if (!cold) return false;
+    const Ref ref = cold->ref;
+    auto deadline = std::chrono::steady_clock::now() + kWait;
+    while (std::chrono::steady_clock::now() < deadline && !sender_.unresponsive(ref.bus)) {
+        std::this_thread::sleep_for(kStep);
+        Call c{ref, kComponentIface, "GetExtents", "u", ATSPI_COORD_TYPE_SCREEN};
+        Node probe;
+        probe.ref = ref;
+        if (sender_.runOne(c)) store(probe, Detail::extents, c.reply());
+        if (probe.extents && (*probe.extents)[2] >= 0 && (*probe.extents)[3] >= 0) return true;
+    }
+    return false;
+}
+
+bool Model::fetchDetails(const Ref& from) {
     auto keys = detailBatch(from);
+    const std::string& toolkit = toolkitOf(from.bus);
+    const bool byIndex = toolkit == "Gecko" || toolkit == "Chromium";
     std::vector<Call> calls;
     std::vector<Detail> kinds;
     std::vector<Node*> owners;
     for (auto& key : keys) {
         Node& n = nodes_[key];
-        detailCalls(n, calls, kinds);
+        detailCalls(n, byIndex, calls, kinds);
         owners.resize(calls.size(), &n);
     }
     sender_.run(calls);
@@ -163,6 +216,12 @@ void Model::fetchDetails(const Ref& from) {
         std::string name;
         if (Reader(names[i].reply()).get(name)) slots[i].first->actions[slots[i].second] = std::move(name);
     }
+
+    if (!warmed_.count(from.bus) && toolkit == "Gecko" && coldContent(from.bus, keys)) {
+        forget(from.bus);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace platform::atspi

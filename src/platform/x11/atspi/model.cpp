@@ -115,17 +115,24 @@ Node* Model::basic(const Ref& ref) {
     return n.basic ? &n : nullptr;
 }
 
-bool Model::answersGetAll(const std::string& bus) {
-    if (auto known = getAll_.find(bus); known != getAll_.end()) return known->second;
+const std::string& Model::toolkitOf(const std::string& bus) {
+    if (auto known = toolkits_.find(bus); known != toolkits_.end()) return known->second;
     Call c{{bus, kRootPath}, kPropertiesIface, "Get", "ss", kApplicationIface, "ToolkitName"};
     std::string toolkit;
-    bool answered = sender_.runOne(c) && Reader(c.reply()).value().get(toolkit);
+    if (sender_.runOne(c)) Reader(c.reply()).value().get(toolkit);
+    // One that did not answer is taken as unknown from now on: the careful way.
+    return toolkits_[bus] = toolkit;
+}
+
+bool Model::answersGetAll(const std::string& bus) {
     // ATK's bridge (GTK 3, Firefox, Chromium) and GTK 4's GDBus objects.
-    bool yes = toolkit == "gtk" || toolkit == "GTK" || toolkit == "GAIL" || toolkit == "Gecko" ||
-               toolkit == "Chromium" || toolkit == "atk";
-    (void)answered;
-    getAll_[bus] = yes;  // one that did not answer gets the safe way from now on
-    return yes;
+    const std::string& t = toolkitOf(bus);
+    return t == "gtk" || t == "GTK" || t == "GAIL" || t == "Gecko" || t == "Chromium" || t == "atk";
+}
+
+void Model::forget(const std::string& bus) {
+    std::erase_if(nodes_, [&](const auto& entry) { return entry.second.ref.bus == bus; });
+    apps_.erase(bus);
 }
 
 void Model::fetchBasics(const std::vector<Ref>& refs) {
@@ -290,9 +297,12 @@ std::optional<Ref> Model::parent(const Ref& ref) {
 }
 
 Node* Model::details(const Ref& ref) {
-    Node* n = basic(ref);
-    if (!n) return nullptr;
-    if (!n->detailed) fetchDetails(ref);
+    for (int pass = 0; pass < 2; ++pass) {
+        Node* n = basic(ref);
+        if (!n) return nullptr;
+        if (n->detailed || fetchDetails(ref)) return &node(ref);
+        // The application's elements were forgotten: read again.
+    }
     return &node(ref);
 }
 

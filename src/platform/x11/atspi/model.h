@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/platform.h"
@@ -113,7 +114,13 @@ private:
     // property on its own.
     bool answersGetAll(const std::string& bus);
     // Extents, actions and values, for `from` and what a walk reads next (details.cpp).
-    void fetchDetails(const Ref& from);
+    // False when the batch found the application's content not yet reported
+    // in full (Firefox's, at first contact): its elements were then
+    // forgotten, to be read again.
+    bool fetchDetails(const Ref& from);
+    bool coldContent(const std::string& bus, const std::vector<std::string>& keys);
+    void forget(const std::string& bus);
+    const std::string& toolkitOf(const std::string& bus);
     std::vector<std::string> detailBatch(const Ref& from);
 
     Sender& sender_;
@@ -121,7 +128,8 @@ private:
     std::unordered_map<std::string, AppState> apps_;
     std::optional<std::vector<std::pair<std::string, std::int32_t>>> pids_;
     // Kept across requests: a bus never gives a unique name twice.
-    std::unordered_map<std::string, bool> getAll_;
+    std::unordered_map<std::string, std::string> toolkits_;
+    std::unordered_set<std::string> warmed_;  // checked for content not yet reported
 };
 
 }  // namespace platform::atspi

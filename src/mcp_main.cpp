@@ -1,0 +1,4 @@
+#include "channel/request_loop.h"
+#include "mcp/server.h"
+
+int main() { channel::serve(mcp::front()); }
