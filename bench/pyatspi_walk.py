@@ -1,8 +1,9 @@
 """A straightforward pyatspi walk of one application, reading what a snapshot
 records: role, name, description, states, value (text or number), extents,
-action names and children, to depth 8 and at most 300 elements.
+action names and children, to depth 8 and at most 300 elements (or DEPTH and
+MAX).
 
-Usage: /usr/bin/python3 pyatspi_walk.py PID ROUNDS
+Usage: /usr/bin/python3 pyatspi_walk.py PID ROUNDS [DEPTH MAX]
 Prints one line per round: milliseconds and elements recorded."""
 import sys
 import time
@@ -58,13 +59,15 @@ def walk(app, depth=8, cap=300):
 
 def main():
     pid, rounds = int(sys.argv[1]), int(sys.argv[2])
+    depth, cap = (int(sys.argv[3]), int(sys.argv[4])) if len(sys.argv) > 4 else (8, 300)
+    sys.setrecursionlimit(max(1000, depth * 4 + 100))
     app = application(pid)
     if app is None:
         print("no application")
         return 1
     for _ in range(rounds):
         start = time.perf_counter()
-        records = walk(app)
+        records = walk(app, depth, cap)
         print("%.3f %d" % ((time.perf_counter() - start) * 1000, len(records)), flush=True)
     return 0
 

@@ -93,7 +93,7 @@ class Agent:
         self.next_id = 0
         self.buffer = b""
         self.last_line = b""  # the last answer as it was written
-        self.transcript = []  # every line the agent wrote, as written
+        self.transcript = []  # every line the agent wrote, as written, passed-over answers too
 
     def _line(self, deadline, what):
         while b"\n" not in self.buffer:
