@@ -47,7 +47,7 @@ def describe(acc, path):
         text = acc.queryText()
         e["chars"] = text.characterCount
         if acc.getRole() != pyatspi.ROLE_PASSWORD_TEXT:
-            e["text"] = text.getText(0, -1)
+            e["text"] = text.getText(0, text.characterCount)
     except NotImplementedError:
         pass
     return e

@@ -46,7 +46,7 @@ def describe(element):
         if element.getRole() == pyatspi.ROLE_PASSWORD_TEXT:
             record["length"] = text.characterCount  # how much, never what
         else:
-            record["text"] = text.getText(0, -1)
+            record["text"] = text.getText(0, text.characterCount)
     except NotImplementedError:
         pass
     try:
