@@ -29,7 +29,9 @@ enum class Detail { extents, actions, count, text, number };
 // each name by its index (GetName), as libatspi does. Firefox's answer to
 // GetActions carries its key bindings, and once in a while bytes that are not
 // UTF-8, on which its D-Bus library aborts the whole browser.
-void detailCalls(const Node& n, bool byIndex, std::vector<Call>& calls, std::vector<Detail>& kinds) {
+// `textEnd`: the end offset that asks for all of a text.
+void detailCalls(const Node& n, bool byIndex, std::int32_t textEnd, std::vector<Call>& calls,
+                 std::vector<Detail>& kinds) {
     auto add = [&](Detail kind, Call call) {
         calls.push_back(std::move(call));
         kinds.push_back(kind);
@@ -46,7 +48,7 @@ void detailCalls(const Node& n, bool byIndex, std::vector<Call>& calls, std::vec
     if (n.ifaces & ifValue)
         add(Detail::number, Call{n.ref, kPropertiesIface, "Get", "ss", kValueIface, "CurrentValue"});
     else if ((n.ifaces & ifText) && textIsValue(n.role))
-        add(Detail::text, Call{n.ref, kTextIface, "GetText", "ii", 0, -1});
+        add(Detail::text, Call{n.ref, kTextIface, "GetText", "ii", 0, textEnd});
 }
 
 // Whether GetActions gave usable names. ATK bridges fill its list from the
@@ -187,7 +189,7 @@ bool Model::fetchDetails(const Ref& from) {
     std::vector<Node*> owners;
     for (auto& key : keys) {
         Node& n = nodes_[key];
-        detailCalls(n, byIndex, calls, kinds);
+        detailCalls(n, byIndex, wholeTextEnd(toolkit), calls, kinds);
         owners.resize(calls.size(), &n);
     }
     sender_.run(calls);

@@ -20,6 +20,10 @@
 
 namespace platform::atspi {
 
+// The end offset that asks a toolkit for all of a text: -1, but GTK 4.8
+// answers that with nothing, and takes a larger end as the end.
+inline std::int32_t wholeTextEnd(const std::string& toolkit) { return toolkit == "GTK" ? INT32_MAX : -1; }
+
 // `text` without U+FFFC, the mark toolkits put where an embedded object (a
 // link, an image, a child element) sits inside an element's text.
 std::string withoutObjectMarks(std::string text);

@@ -40,7 +40,7 @@ constexpr std::uint16_t kKeyA = 0x00;          // virtual key codes
 constexpr std::uint16_t kKeyBackspace = 0x33;
 
 std::optional<std::string> readText(Session& s, const Ref& ref) {
-    Call c{ref, kTextIface, "GetText", "ii", 0, -1};
+    Call c{ref, kTextIface, "GetText", "ii", 0, wholeTextEnd(s.model().toolkitOf(ref.bus))};
     std::string text;
     if (!s.sender().runOne(c) || !Reader(c.reply()).get(text)) return std::nullopt;
     return text;
