@@ -36,7 +36,9 @@ std::optional<Ref> windowAt(Session& s, const std::vector<Ref>& windows, std::in
         for (auto& v : e)
             if (!fields.get(v)) fields.skip();
         if (e[0] == INT_MIN || e[1] == INT_MIN) continue;
-        std::int64_t ex = e[0], ey = e[1];
+        auto origin = s.model().origin(windows[i]);
+        if (!origin) continue;
+        std::int64_t ex = std::int64_t{e[0]} + (*origin)[0], ey = std::int64_t{e[1]} + (*origin)[1];
         if (px < ex || py < ey || px >= ex + e[2] || py >= ey + e[3]) continue;
         atspi::States states{};
         atspi::Reader(calls[2 * i + 1].reply()).get(states);
@@ -92,7 +94,10 @@ AXError axCopyElementAtPosition(const Element& application, float x, float y, El
     if (!windows) return atspi::lost(*s, ref);
     auto hit = windowAt(*s, std::vector<Ref>(*windows), px, py);
     if (!hit) return s->sender().unresponsive(ref.bus) ? kAXErrorCannotComplete : kAXErrorNoValue;
-    element = atspi::makeElement(deepestAt(*s, *hit, px, py));
+    // The point in the terms the toolkit gives its frames in.
+    auto origin = s->model().origin(*hit);
+    if (!origin) return kAXErrorNoValue;
+    element = atspi::makeElement(deepestAt(*s, *hit, px - (*origin)[0], py - (*origin)[1]));
     return element ? kAXErrorSuccess : kAXErrorNoValue;
 }
 

@@ -4,6 +4,7 @@
 #include <atspi/atspi-constants.h>
 
 #include <algorithm>
+#include <climits>
 #include <chrono>
 #include <thread>
 
@@ -201,6 +202,22 @@ bool Model::fetchDetails(const Ref& from) {
     }
     for (std::size_t i = 0; i < calls.size(); ++i)
         if (calls[i].reply()) store(*owners[i], kinds[i], calls[i].reply());
+    if (toolkit == "GTK") {
+        // Frames within their window, placed on the screen; one that cannot
+        // be placed is no frame.
+        for (auto& key : keys) {
+            Node& n = nodes_[key];
+            if (!n.extents || (*n.extents)[0] == INT_MIN || (*n.extents)[1] == INT_MIN) continue;
+            auto o = origin(n.ref);
+            Node& m = nodes_[key];
+            if (!o) {
+                m.extents.reset();
+                continue;
+            }
+            (*m.extents)[0] += (*o)[0];
+            (*m.extents)[1] += (*o)[1];
+        }
+    }
 
     // Names GetActions could not give are asked for one by one, all at once.
     std::vector<Call> names;

@@ -51,6 +51,7 @@ void Model::reset() {
     nodes_.clear();
     apps_.clear();
     pids_.reset();
+    origins_.clear();
 }
 
 Node& Model::node(const Ref& ref) {

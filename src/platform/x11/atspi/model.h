@@ -73,6 +73,10 @@ public:
     std::optional<std::int32_t> pidOfBus(const std::string& bus);
     // The application's ToolkitName ("gtk", "GTK", "Qt", "Gecko"...), asked once.
     const std::string& toolkitOf(const std::string& bus);
+    // Where the frames an element's toolkit gives start on the screen: (0,0)
+    // but for GTK 4, whose frames are within their window (placement.cpp).
+    // None when that window cannot be found.
+    std::optional<std::array<std::int32_t, 2>> origin(const Ref& ref);
     std::vector<std::string> applications();  // bus names of the registered applications
     // The application's focused element found by walking what is showing,
     // breadth-first: for bridges without Collection (Qt). Unknown when the
@@ -137,6 +141,8 @@ private:
     // Kept across requests: a bus never gives a unique name twice.
     std::unordered_map<std::string, std::string> toolkits_;
     std::unordered_set<std::string> warmed_;  // checked for content not yet reported
+    // Of this request: the screen origin of each GTK 4 window, by its key.
+    std::unordered_map<std::string, std::optional<std::array<std::int32_t, 2>>> origins_;
 };
 
 }  // namespace platform::atspi

@@ -21,8 +21,6 @@
 #include "platform/x11/xserver/window_tree.h"
 #include "platform/x11/xserver/x_display.h"
 
-#include <X11/Xatom.h>
-
 namespace platform::atspi {
 
 namespace {
@@ -101,24 +99,6 @@ bool clickCentre(Session& s, const Ref& ref) {
     std::int64_t cx = x + std::int64_t{w} / 2, cy = y + std::int64_t{h} / 2;
     Window window = x11::frontWindowOf(*pid);
     if (window == None) return false;
-    if (s.model().toolkitOf(ref.bus) == "GTK") {
-        // GTK 4 gives frames within its window (past the shadow it draws,
-        // _GTK_FRAME_EXTENTS): only an element of the front window, told by
-        // its title, can be placed on the screen.
-        Node* top = n;
-        for (int i = 0; top && top->level > 1 && i < 4096; ++i) {
-            auto parent = s.model().parent(top->ref);
-            top = parent ? s.model().basic(*parent) : nullptr;
-        }
-        auto title = x11::propertyText(window, x11::atom("_NET_WM_NAME"));
-        if (!top || top->level != 1 || !title || *title != top->name) return false;
-        auto shadow = x11::property32(window, x11::atom("_GTK_FRAME_EXTENTS"), XA_CARDINAL);
-        Window child = None;
-        int ox = 0, oy = 0;
-        XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, &ox, &oy, &child);
-        cx += ox + (shadow.size() == 4 ? shadow[0] : 0);
-        cy += oy + (shadow.size() == 4 ? shadow[2] : 0);
-    }
     if (cx < INT_MIN / 2 || cx > INT_MAX / 2 || cy < INT_MIN / 2 || cy > INT_MAX / 2) return false;
     if (!x11::focusWindow(d, window) || x11::pidAt(d, static_cast<int>(cx), static_cast<int>(cy)) != *pid)
         return false;
