@@ -15,48 +15,27 @@
 #include <vector>
 
 #include "fake_cf.h"
+#include "scripted_elements.h"
 
 namespace {
 
 using platform::Element;
 using platform::Value;
-using platform::mac::CFOwner;
 
 constexpr platform::AXError kCannotComplete = platform::kAXErrorCannotComplete;
 constexpr platform::AXError kSuccess = platform::kAXErrorSuccess;
 
-class Accessibility : public ::testing::Test {
+class Accessibility : public ScriptedElements {
 protected:
     void SetUp() override {
-        baseline_ = fakecf::live();
+        ScriptedElements::SetUp();
         platform::beginRequest();
     }
     void TearDown() override {
         platform::endRequest();
-        owned_.clear();
-        fakecf::resetAccessibility();
-        EXPECT_EQ(fakecf::live(), baseline_) << "CF objects leaked";
+        ScriptedElements::TearDown();
     }
 
-    // A new element of `pid`, released with the test's owners.
-    AXUIElementRef element(pid_t pid) {
-        owned_.emplace_back(fakecf::element(pid));
-        return owned_.back().get();
-    }
-    static CFArrayRef array(std::initializer_list<CFTypeRef> borrowed) {
-        std::vector<const void*> items(borrowed.begin(), borrowed.end());
-        return CFArrayCreate(kCFAllocatorDefault, items.data(), static_cast<CFIndex>(items.size()),
-                             &kCFTypeArrayCallBacks);
-    }
-    // Scripts an attribute whose value is a new array of the given elements.
-    static void setList(AXUIElementRef on, const char* name, std::initializer_list<CFTypeRef> elements) {
-        CFOwner<CFArrayRef> list(array(elements));
-        fakecf::setAttribute(on, name, list.get());
-    }
-    static void setText(AXUIElementRef on, const char* name, const char* text) {
-        CFOwner<CFStringRef> value = platform::mac::makeString(text);
-        fakecf::setAttribute(on, name, value.get());
-    }
     static AXUIElementRef ref(const Element& element) { return static_cast<AXUIElementRef>(element.get()); }
     static Element copyElement(const Element& from, const std::string& attribute) {
         Value value;
@@ -92,10 +71,6 @@ protected:
             if (call.kind == "set" && call.name == "AXManualAccessibility") ++count;
         return count;
     }
-
-private:
-    long baseline_ = 0;
-    std::vector<CFOwner<AXUIElementRef>> owned_;
 };
 
 TEST_F(Accessibility, RootElementsWaitTheBoundedTime) {

@@ -22,6 +22,7 @@
 #include "ax/tree.h"
 #include "channel/failure.h"
 #include "fake_cf.h"
+#include "scripted_elements.h"
 
 namespace {
 
@@ -29,14 +30,8 @@ using nlohmann::json;
 using platform::Element;
 using platform::mac::CFOwner;
 
-class Operations : public ::testing::Test {
+class Operations : public ScriptedElements {
 protected:
-    void SetUp() override { baseline_ = fakecf::live(); }
-    void TearDown() override {
-        owned_.clear();
-        fakecf::resetAccessibility();
-        EXPECT_EQ(fakecf::live(), baseline_) << "CF objects leaked";
-    }
 
     // Scripts the application `pid`: one window "Main" holding one button
     // "OK" that offers "AXPress", has the keyboard focus and lies under every
@@ -105,28 +100,6 @@ protected:
     static bool asksForWebContent(const fakecf::Call& call) {
         return call.kind == "set" && call.name == "AXManualAccessibility";
     }
-
-private:
-    AXUIElementRef element(pid_t pid) {
-        owned_.emplace_back(fakecf::element(pid));
-        return owned_.back().get();
-    }
-    static CFArrayRef array(std::initializer_list<CFTypeRef> borrowed) {
-        std::vector<const void*> items(borrowed.begin(), borrowed.end());
-        return CFArrayCreate(kCFAllocatorDefault, items.data(), static_cast<CFIndex>(items.size()),
-                             &kCFTypeArrayCallBacks);
-    }
-    static void setList(AXUIElementRef on, const char* name, std::initializer_list<CFTypeRef> elements) {
-        CFOwner<CFArrayRef> list(array(elements));
-        fakecf::setAttribute(on, name, list.get());
-    }
-    static void setText(AXUIElementRef on, const char* name, const char* text) {
-        CFOwner<CFStringRef> value = platform::mac::makeString(text);
-        fakecf::setAttribute(on, name, value.get());
-    }
-
-    long baseline_ = 0;
-    std::vector<CFOwner<AXUIElementRef>> owned_;
 };
 
 TEST_F(Operations, AnApplicationWithoutTheAttributeGetsTheAnswersOfItsElements) {
