@@ -2,6 +2,7 @@
 #include <atspi/atspi-constants.h>
 #include <gtest/gtest.h>
 
+#include "platform/x11/atspi/bridge.h"
 #include "platform/x11/atspi/model.h"
 #include "platform/x11/atspi/roles.h"
 
@@ -87,4 +88,22 @@ TEST(AxVocabulary, ObjectMarksAreDroppedFromTexts) {
     EXPECT_EQ(withoutObjectMarks("a\xEF\xBF\xBC" "b \xEF\xBF\xBC"), "ab ");
     // Other characters of the same block, and other marks, stay.
     EXPECT_EQ(withoutObjectMarks("\xEF\xBF\xBD\xEF\xBF\xBB x"), "\xEF\xBF\xBD\xEF\xBF\xBB x");
+}
+
+TEST(AxVocabulary, EachBridgeIsTrustedOnlyWithWhatItDoes) {
+    using platform::atspi::bridgeFor;
+    // GetAll only where it is known to be answered: Qt 5 leaves the bus over it.
+    EXPECT_TRUE(bridgeFor("gtk").getAll);
+    EXPECT_TRUE(bridgeFor("Gecko").getAll);
+    EXPECT_FALSE(bridgeFor("Qt").getAll);
+    EXPECT_FALSE(bridgeFor("").getAll);  // did not say
+    // Firefox and Chromium: names by index; GTK 3 and unknown bridges: GetActions.
+    EXPECT_TRUE(bridgeFor("Gecko").actionsByIndex && bridgeFor("Chromium").actionsByIndex);
+    EXPECT_FALSE(bridgeFor("gtk").actionsByIndex || bridgeFor("Qt").actionsByIndex);
+    // GTK 4 ("GTK") is not GTK 3 ("gtk").
+    auto gtk4 = bridgeFor("GTK"), gtk3 = bridgeFor("gtk");
+    EXPECT_TRUE(!gtk4.cache && gtk4.childrenByIndex && gtk4.framesInWindow && gtk4.wholeTextEnd > 0);
+    EXPECT_TRUE(gtk3.cache && !gtk3.childrenByIndex && !gtk3.framesInWindow && gtk3.wholeTextEnd == -1);
+    EXPECT_TRUE(bridgeFor("Gecko").lazyPages);
+    EXPECT_FALSE(bridgeFor("Chromium").lazyPages);
 }

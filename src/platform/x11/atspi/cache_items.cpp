@@ -35,9 +35,7 @@ struct Model::Item {
 
 void Model::fetchItems(const std::string& bus) {
     apps_[bus].itemsTried = true;
-    // GTK 4's cache holds a few elements, each saying it has no children:
-    // its elements are read live.
-    if (sender_.unresponsive(bus) || toolkitOf(bus) == "GTK") return;
+    if (sender_.unresponsive(bus) || !bridgeOf(bus).cache) return;
     Call c{{bus, kCachePath}, kCacheIface, "GetItems"};
     if (!sender_.runOne(c)) {
         // The application answered the calls before this one: a very large

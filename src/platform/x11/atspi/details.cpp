@@ -26,20 +26,14 @@ constexpr std::size_t kMaxActions = 32;
 enum class Detail { extents, actions, count, text, number };
 
 // The calls that fetch what `n` lacks, and what each one fetches.
-// `byIndex`: the bridge's GetActions is not asked; its action count is, and
-// each name by its index (GetName), as libatspi does. Firefox's answer to
-// GetActions carries its key bindings, and once in a while bytes that are not
-// UTF-8, on which its D-Bus library aborts the whole browser.
-// `textEnd`: the end offset that asks for all of a text.
-void detailCalls(const Node& n, bool byIndex, std::int32_t textEnd, std::vector<Call>& calls,
-                 std::vector<Detail>& kinds) {
+void detailCalls(const Node& n, const Bridge& bridge, std::vector<Call>& calls, std::vector<Detail>& kinds) {
     auto add = [&](Detail kind, Call call) {
         calls.push_back(std::move(call));
         kinds.push_back(kind);
     };
     if (n.ifaces & ifComponent)
         add(Detail::extents, Call{n.ref, kComponentIface, "GetExtents", "u", ATSPI_COORD_TYPE_SCREEN});
-    if ((n.ifaces & ifAction) && byIndex)
+    if ((n.ifaces & ifAction) && bridge.actionsByIndex)
         add(Detail::count, Call{n.ref, kPropertiesIface, "Get", "ss", kActionIface, "NActions"});
     else if (n.ifaces & ifAction)
         add(Detail::actions, Call{n.ref, kActionIface, "GetActions"});
@@ -49,7 +43,7 @@ void detailCalls(const Node& n, bool byIndex, std::int32_t textEnd, std::vector<
     if (n.ifaces & ifValue)
         add(Detail::number, Call{n.ref, kPropertiesIface, "Get", "ss", kValueIface, "CurrentValue"});
     else if ((n.ifaces & ifText) && textIsValue(n.role))
-        add(Detail::text, Call{n.ref, kTextIface, "GetText", "ii", 0, textEnd});
+        add(Detail::text, Call{n.ref, kTextIface, "GetText", "ii", 0, bridge.wholeTextEnd});
 }
 
 // Whether GetActions gave usable names. ATK bridges fill its list from the
@@ -183,14 +177,13 @@ bool Model::coldContent(const std::string& bus, const std::vector<std::string>& 
 
 bool Model::fetchDetails(const Ref& from) {
     auto keys = detailBatch(from);
-    const std::string& toolkit = toolkitOf(from.bus);
-    const bool byIndex = toolkit == "Gecko" || toolkit == "Chromium";
+    const Bridge& bridge = bridgeOf(from.bus);
     std::vector<Call> calls;
     std::vector<Detail> kinds;
     std::vector<Node*> owners;
     for (auto& key : keys) {
         Node& n = nodes_[key];
-        detailCalls(n, byIndex, wholeTextEnd(toolkit), calls, kinds);
+        detailCalls(n, bridge, calls, kinds);
         owners.resize(calls.size(), &n);
     }
     sender_.run(calls);
@@ -202,7 +195,7 @@ bool Model::fetchDetails(const Ref& from) {
     }
     for (std::size_t i = 0; i < calls.size(); ++i)
         if (calls[i].reply()) store(*owners[i], kinds[i], calls[i].reply());
-    if (toolkit == "GTK") {
+    if (bridge.framesInWindow) {
         // Frames within their window, placed on the screen; one that cannot
         // be placed is no frame.
         for (auto& key : keys) {
@@ -236,7 +229,7 @@ bool Model::fetchDetails(const Ref& from) {
         if (Reader(names[i].reply()).get(name)) slots[i].first->actions[slots[i].second] = std::move(name);
     }
 
-    if (!warmed_.count(from.bus) && toolkit == "Gecko" && coldContent(from.bus, keys)) {
+    if (!warmed_.count(from.bus) && bridge.lazyPages && coldContent(from.bus, keys)) {
         forget(from.bus);
         return false;
     }

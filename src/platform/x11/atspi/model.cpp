@@ -116,19 +116,13 @@ Node* Model::basic(const Ref& ref) {
     return n.basic ? &n : nullptr;
 }
 
-const std::string& Model::toolkitOf(const std::string& bus) {
-    if (auto known = toolkits_.find(bus); known != toolkits_.end()) return known->second;
+const Bridge& Model::bridgeOf(const std::string& bus) {
+    if (auto known = bridges_.find(bus); known != bridges_.end()) return known->second;
     Call c{{bus, kRootPath}, kPropertiesIface, "Get", "ss", kApplicationIface, "ToolkitName"};
     std::string toolkit;
     if (sender_.runOne(c)) Reader(c.reply()).value().get(toolkit);
     // One that did not answer is taken as unknown from now on: the careful way.
-    return toolkits_[bus] = toolkit;
-}
-
-bool Model::answersGetAll(const std::string& bus) {
-    // ATK's bridge (GTK 3, Firefox, Chromium) and GTK 4's GDBus objects.
-    const std::string& t = toolkitOf(bus);
-    return t == "gtk" || t == "GTK" || t == "GAIL" || t == "Gecko" || t == "Chromium" || t == "atk";
+    return bridges_[bus] = bridgeFor(toolkit);
 }
 
 void Model::forget(const std::string& bus) {
@@ -142,7 +136,7 @@ void Model::fetchBasics(const std::vector<Ref>& refs) {
     std::vector<Call> calls;
     std::vector<std::pair<std::size_t, bool>> first;  // each element's first call, and whether GetAll
     for (auto& r : refs) {
-        bool all = answersGetAll(r.bus);
+        bool all = bridgeOf(r.bus).getAll;
         first.emplace_back(calls.size(), all);
         calls.emplace_back(r, kAccessibleIface, "GetRole");
         calls.emplace_back(r, kAccessibleIface, "GetState");
@@ -212,7 +206,7 @@ void Model::fetchChildren(const std::vector<Ref>& parents) {
     std::vector<std::pair<std::size_t, std::size_t>> spans;  // each parent's calls
     for (auto& r : parents) {
         std::size_t first = calls.size();
-        if (toolkitOf(r.bus) != "GTK") {
+        if (!bridgeOf(r.bus).childrenByIndex) {
             calls.emplace_back(r, kAccessibleIface, "GetChildren");
         } else if (const Node* n = basic(r)) {
             for (std::int32_t i = 0; i < std::min(n->childCount, kMostChildren); ++i)
@@ -225,7 +219,7 @@ void Model::fetchChildren(const std::vector<Ref>& parents) {
         auto [first, end] = spans[p];
         std::vector<Ref> refs;
         bool whole = true;
-        if (toolkitOf(parents[p].bus) != "GTK") {
+        if (!bridgeOf(parents[p].bus).childrenByIndex) {
             whole = first < end && Reader(calls[first].reply()).get(refs);
         } else {
             if (!node(parents[p]).basic) continue;

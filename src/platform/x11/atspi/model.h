@@ -16,13 +16,10 @@
 
 #include "platform/platform.h"
 #include "platform/x11/atspi/batch.h"
+#include "platform/x11/atspi/bridge.h"
 #include "platform/x11/atspi/reply.h"
 
 namespace platform::atspi {
-
-// The end offset that asks a toolkit for all of a text: -1, but GTK 4.8
-// answers that with nothing, and takes a larger end as the end.
-inline std::int32_t wholeTextEnd(const std::string& toolkit) { return toolkit == "GTK" ? INT32_MAX : -1; }
 
 // `text` without U+FFFC, the mark toolkits put where an embedded object (a
 // link, an image, a child element) sits inside an element's text.
@@ -71,8 +68,9 @@ public:
     Node* details(const Ref& ref);  // with extents, actions and value fetched
     std::optional<std::string> busOfPid(std::int32_t pid);
     std::optional<std::int32_t> pidOfBus(const std::string& bus);
-    // The application's ToolkitName ("gtk", "GTK", "Qt", "Gecko"...), asked once.
-    const std::string& toolkitOf(const std::string& bus);
+    // What the application's bridge can be trusted with, from its
+    // ToolkitName, asked once.
+    const Bridge& bridgeOf(const std::string& bus);
     // Where the frames an element's toolkit gives start on the screen: (0,0)
     // but for GTK 4, whose frames are within their window (placement.cpp).
     // None when that window cannot be found.
@@ -120,11 +118,6 @@ private:
     void fetchChildren(const std::vector<Ref>& parents);
     // Role, names, states and interfaces of objects outside the cache.
     void fetchBasics(const std::vector<Ref>& refs);
-    // Whether the application's bridge is one known to answer
-    // Properties.GetAll. Qt 5's answers it with a message that gets the
-    // application thrown off the bus, so other bridges are asked for each
-    // property on its own.
-    bool answersGetAll(const std::string& bus);
     // Extents, actions and values, for `from` and what a walk reads next (details.cpp).
     // False when the batch found the application's content not yet reported
     // in full (Firefox's, at first contact): its elements were then
@@ -139,7 +132,7 @@ private:
     std::unordered_map<std::string, AppState> apps_;
     std::optional<std::vector<std::pair<std::string, std::int32_t>>> pids_;
     // Kept across requests: a bus never gives a unique name twice.
-    std::unordered_map<std::string, std::string> toolkits_;
+    std::unordered_map<std::string, Bridge> bridges_;
     std::unordered_set<std::string> warmed_;  // checked for content not yet reported
     // Of this request: the screen origin of each GTK 4 window, by its key.
     std::unordered_map<std::string, std::optional<std::array<std::int32_t, 2>>> origins_;

@@ -13,7 +13,7 @@ namespace platform::atspi {
 
 std::optional<std::array<std::int32_t, 2>> Model::origin(const Ref& ref) {
     using Origin = std::optional<std::array<std::int32_t, 2>>;
-    if (toolkitOf(ref.bus) != "GTK") return std::array<std::int32_t, 2>{0, 0};
+    if (!bridgeOf(ref.bus).framesInWindow) return std::array<std::int32_t, 2>{0, 0};
     // The element's window: its ancestor at level 1.
     Node* top = basic(ref);
     for (int steps = 0; top && levelOf(*top) > 1 && steps < 4096; ++steps) {

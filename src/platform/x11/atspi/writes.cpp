@@ -38,7 +38,7 @@ constexpr std::uint16_t kKeyA = 0x00;          // virtual key codes
 constexpr std::uint16_t kKeyBackspace = 0x33;
 
 std::optional<std::string> readText(Session& s, const Ref& ref) {
-    Call c{ref, kTextIface, "GetText", "ii", 0, wholeTextEnd(s.model().toolkitOf(ref.bus))};
+    Call c{ref, kTextIface, "GetText", "ii", 0, s.model().bridgeOf(ref.bus).wholeTextEnd};
     std::string text;
     if (!s.sender().runOne(c) || !Reader(c.reply()).get(text)) return std::nullopt;
     return text;
@@ -109,10 +109,17 @@ bool clickCentre(Session& s, const Ref& ref) {
     return true;
 }
 
-bool focused(Session& s, const Ref& ref) {
+// The element's states as they are now (not as the request first read them).
+std::optional<States> statesNow(Session& s, const Ref& ref) {
     Call c{ref, kAccessibleIface, "GetState"};
     States states{};
-    return s.sender().runOne(c) && Reader(c.reply()).get(states) && hasState(states, ATSPI_STATE_FOCUSED);
+    if (!s.sender().runOne(c) || !Reader(c.reply()).get(states)) return std::nullopt;
+    return states;
+}
+
+bool focused(Session& s, const Ref& ref) {
+    auto states = statesNow(s, ref);
+    return states && hasState(*states, ATSPI_STATE_FOCUSED);
 }
 
 // Replaces the element's text from the keyboard: its application's window
@@ -201,9 +208,8 @@ bool pressByClick(Session& s, const Ref& ref) {
     if (!clickCentre(s, ref)) return false;
     // Done once the state shows it.
     return showsWithin(s, ref, kShowWait, [&] {
-        Call c{ref, kAccessibleIface, "GetState"};
-        States states{};
-        return s.sender().runOne(c) && Reader(c.reply()).get(states) && hasState(states, ATSPI_STATE_CHECKED) != before;
+        auto states = statesNow(s, ref);
+        return states && hasState(*states, ATSPI_STATE_CHECKED) != before;
     });
 }
 
