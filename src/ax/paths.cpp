@@ -8,10 +8,6 @@
 namespace ax {
 namespace {
 
-[[noreturn]] void stale() {
-    throw channel::Failure{"That element is gone. Read ui_tree again.", "stale_element"};
-}
-
 // A component as a signed 64-bit decimal: optional sign, at least one ASCII
 // digit, nothing else.
 std::optional<std::int64_t> component(std::string_view text) {
@@ -43,6 +39,8 @@ platform::Element take(std::vector<platform::Element>& list, std::int64_t index)
 }
 
 }  // namespace
+
+void stale() { throw channel::Failure{"That element is gone. Read ui_tree again.", "stale_element"}; }
 
 std::vector<std::int64_t> parsePath(std::string_view path) {
     std::vector<std::int64_t> indices;

@@ -13,5 +13,8 @@ namespace ax {
 std::vector<std::int64_t> parsePath(std::string_view path);
 // The element a path names; throws Failure "stale_element" when there is none.
 platform::Element resolve(std::int32_t pid, std::string_view path);
+// Throws the Failure "stale_element": the path no longer leads to the element
+// the controller means.
+[[noreturn]] void stale();
 
 }  // namespace ax

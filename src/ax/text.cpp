@@ -2,6 +2,8 @@
 
 #include <utf8proc.h>
 
+#include <cstdlib>
+
 namespace ax {
 
 std::string prefix(std::string_view text, std::size_t limit) {
@@ -29,6 +31,23 @@ std::string prefix(std::string_view text, std::size_t limit) {
         at += static_cast<std::size_t>(length);
     }
     return std::string(text);
+}
+
+std::string folded(std::string_view text) {
+    utf8proc_uint8_t* out = nullptr;
+    auto length = utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
+                               static_cast<utf8proc_ssize_t>(text.size()), &out,
+                               static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE | UTF8PROC_CASEFOLD));
+    if (length >= 0 && out) {
+        std::string result(reinterpret_cast<const char*>(out), static_cast<std::size_t>(length));
+        std::free(out);
+        return result;
+    }
+    std::free(out);
+    std::string result(text);
+    for (char& c : result)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return result;
 }
 
 }  // namespace ax

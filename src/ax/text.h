@@ -12,4 +12,9 @@ namespace ax {
 // character of its own, so a cut never falls inside a sequence.
 std::string prefix(std::string_view text, std::size_t limit);
 
+// A text prepared for comparing without regard to case: composed (NFC) and
+// case-folded, so "É" written with a combining accent matches "é". A text
+// that is not valid UTF-8 is folded byte by byte for ASCII letters only.
+std::string folded(std::string_view text);
+
 }  // namespace ax

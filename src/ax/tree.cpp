@@ -13,16 +13,8 @@ namespace {
 using nlohmann::json;
 using platform::Element;
 
-constexpr std::size_t kTextLimit = 120;   // titles and descriptions
 constexpr std::size_t kValueLimit = 200;  // string values
 constexpr std::size_t kActionLimit = 6;
-
-// The ids of one snapshot together may take at most this many bytes. Ids grow
-// with depth, so on a very deep tree their total grows with the square of the
-// depth; without a bound a hostile depth and cap could exhaust memory. No real
-// interface comes near it (a 300-element tree at depth 8 uses a few kilobytes).
-// Once spent, the list counts as full, exactly as when it holds max records.
-constexpr std::size_t kIdBudget = 16u << 20;
 
 // "value" of a record: a non-empty string cut to its limit, or a number as it
 // is. Anything else gives nothing.
@@ -55,24 +47,35 @@ std::optional<json> actionsOf(const Element& element) {
     return out;
 }
 
+}  // namespace
+
 // The record of one element, read in this order: role, title, description,
-// secure-field test, value (never for a secure field), frame, actions.
-json record(const Element& element, const std::string& path) {
+// secure-field test, value (never for a secure field), frame, actions; what
+// `fields` leaves out is skipped.
+json record(const Element& element, const std::string& path, const Fields& fields) {
     json r = json::object();
     r["id"] = path;
     r["role"] = str(element, "AXRole").value_or("");
-    if (auto title = str(element, "AXTitle"); title && !title->empty()) r["title"] = prefix(*title, kTextLimit);
-    if (auto text = str(element, "AXDescription"); text && !text->empty())
-        r["description"] = prefix(*text, kTextLimit);
-    if (isSecure(element)) {
-        r["secure"] = true;
-    } else if (auto value = valueOf(element)) {
-        r["value"] = std::move(*value);
+    if (fields.title)
+        if (auto title = str(element, "AXTitle"); title && !title->empty()) r["title"] = prefix(*title, kTextLimit);
+    if (fields.description)
+        if (auto text = str(element, "AXDescription"); text && !text->empty())
+            r["description"] = prefix(*text, kTextLimit);
+    if (fields.secure || fields.value) {
+        if (isSecure(element)) {
+            if (fields.secure) r["secure"] = true;
+        } else if (fields.value) {
+            if (auto value = valueOf(element)) r["value"] = std::move(*value);
+        }
     }
-    if (auto f = frame(element)) r["frame"] = std::move(*f);
-    if (auto actions = actionsOf(element)) r["actions"] = std::move(*actions);
+    if (fields.frame)
+        if (auto f = frame(element)) r["frame"] = std::move(*f);
+    if (fields.actions)
+        if (auto actions = actionsOf(element)) r["actions"] = std::move(*actions);
     return r;
 }
+
+namespace {
 
 // One open level of the walk: the elements still to visit there.
 struct Level {
@@ -84,23 +87,7 @@ struct Level {
 
 }  // namespace
 
-// Depth-first pre-order over the windows and their descendants, with an
-// explicit stack so that the nesting costs heap, not call stack. The cap is
-// tested when an element is reached, before anything of it is read; once the
-// list is full every element reached after it only sets the flag, so the walk
-// can stop at the first one.
-//
-// A read the application did not answer in time counts as absent, like any
-// other fault, and the answer then says "timedOut": the controller can tell a
-// partial tree from a complete one. The backend does not wait for that
-// application again within the request, so the rest of the walk is quick.
-json tree(std::int32_t pid, std::int64_t depth, std::int64_t max) {
-    const std::uint64_t timeoutsBefore = timeouts();
-    json records = json::array();
-    bool truncated = false;
-    std::size_t idBytes = 0;
-    bool budgetSpent = false;
-
+void walk(std::int32_t pid, const Visitor& visit) {
     std::vector<Level> stack;
     stack.push_back(Level{windows(pid)});
     std::string path;
@@ -117,18 +104,37 @@ json tree(std::int32_t pid, std::int64_t depth, std::int64_t max) {
         if (open.pathLength != 0) path += '.';
         path += std::to_string(index);
 
-        if (!budgetSpent && idBytes + path.size() > kIdBudget) budgetSpent = true;
-        if (budgetSpent || static_cast<std::int64_t>(records.size()) >= max) {
-            truncated = true;
-            break;
-        }
-        idBytes += path.size();
-        records.push_back(record(element, path));
-        if (level < depth) {
+        Visit next = visit(element, path, level);
+        if (next == Visit::stop) return;
+        if (next == Visit::enter) {
             auto kids = children(element);
             if (!kids.empty()) stack.push_back(Level{std::move(kids), 0, path.size(), level + 1});
         }
     }
+}
+
+// The cap is tested when an element is reached, before anything of it is
+// read; once the list is full every element reached after it only sets the
+// flag, so the walk can stop at the first one.
+//
+// A read the application did not answer in time counts as absent, like any
+// other fault, and the answer then says "timedOut": the controller can tell a
+// partial tree from a complete one. The backend does not wait for that
+// application again within the request, so the rest of the walk is quick.
+json tree(std::int32_t pid, std::int64_t depth, std::int64_t max, const Fields& fields) {
+    const std::uint64_t timeoutsBefore = timeouts();
+    json records = json::array();
+    bool truncated = false;
+    std::size_t idBytes = 0;
+    walk(pid, [&](const Element& element, const std::string& path, std::int64_t level) {
+        if (static_cast<std::int64_t>(records.size()) >= max || idBytes + path.size() > kIdBudget) {
+            truncated = true;
+            return Visit::stop;
+        }
+        idBytes += path.size();
+        records.push_back(record(element, path, fields));
+        return level < depth ? Visit::enter : Visit::leaf;
+    });
     json answer{{"elements", std::move(records)}, {"truncated", truncated}};
     if (timeouts() != timeoutsBefore) answer["timedOut"] = true;
     return answer;

@@ -39,6 +39,8 @@ constexpr Entry kOperations[] = {
     {"ax_info", ops::axInfo},
     {"ax_set", ops::axSet},
     {"screenshot", ops::screenshot},
+    {"ax_find", ops::axFind},
+    {"ax_wait", ops::axWait},
 };
 
 // The operation the request's "op" names, matched exactly; null when none.

@@ -36,6 +36,8 @@ json axPress(const json& request);
 json axFocus(const json& request);
 json axInfo(const json& request);
 json axSet(const json& request);
+json axFind(const json& request);
+json axWait(const json& request);
 
 // Screen capture (capture_ops.cpp).
 json screenshot(const json& request);

@@ -40,7 +40,28 @@ json object(json properties, std::initializer_list<const char*> required = {}) {
 json pointX() { return number("Screen x in points (global, origin top-left of the main display)"); }
 json pointY() { return number("Screen y in points, downward"); }
 json pid(const char* description = "Process id of the application") { return integer(description); }
-json path() { return string("Element id from ax_tree, e.g. \"0.2\""); }
+json path() { return string("Element id from ax_tree or ax_find, e.g. \"0.2\""); }
+json expect() {
+    return {{"type", "object"},
+            {"description", "Refuse (stale_element) unless the element's role and title are exactly these"},
+            {"properties", {{"role", string()}, {"title", string()}}}};
+}
+json fieldsLeftOut() {
+    json f = arrayOf({{"type", "string"}, {"enum", {"title", "description", "value", "secure", "frame", "actions"}}});
+    f["description"] = "Record keys to leave out (and not read)";
+    return f;
+}
+// The match keys of ax_find and ax_wait, with their limits.
+json searchProperties() {
+    return {{"pid", pid()},
+            {"role", string("Exact, e.g. AXButton")},
+            {"subrole", string()},
+            {"title", string("Part of the title, any case")},
+            {"text", string("Part of the title, description or value, any case")},
+            {"depth", {{"type", "integer"}, {"default", 50}}},
+            {"max", {{"type", "integer"}, {"default", 50}}},
+            {"fields", fieldsLeftOut()}};
+}
 
 // Results shared by several operations.
 json rect() { return object({{"x", number()}, {"y", number()}, {"w", number()}, {"h", number()}}, {"x", "y", "w", "h"}); }
@@ -157,7 +178,8 @@ std::vector<Tool> written() {
          "element's id is its path for ax_press, ax_focus, ax_info and ax_set.",
          object({{"pid", pid()},
                  {"depth", {{"type", "integer"}, {"default", 8}}},
-                 {"max", {{"type", "integer"}, {"default", 300}}}},
+                 {"max", {{"type", "integer"}, {"default", 300}}},
+                 {"fields", fieldsLeftOut()}},
                 {"pid"}),
          object({{"elements", arrayOf(element())},
                  {"truncated", boolean("More elements than max")},
@@ -168,16 +190,40 @@ std::vector<Tool> written() {
          object({{"pid", pid()}, {"x", pointX()}, {"y", pointY()}}, {"pid", "x", "y"}),
          object({{"ok", boolean()}, {"role", string()}}, {"ok"}), Kind::action},
         {"ax_press", "Press element", "Press an element (AXPress) given by its ax_tree id.",
-         object({{"pid", pid()}, {"path", path()}}, {"pid", "path"}), outcome(), Kind::action},
+         object({{"pid", pid()}, {"path", path()}, {"expect", expect()}}, {"pid", "path"}), outcome(), Kind::action},
         {"ax_focus", "Focus element", "Give keyboard focus to an element given by its ax_tree id.",
-         object({{"pid", pid()}, {"path", path()}}, {"pid", "path"}), outcome(), Kind::idempotent},
+         object({{"pid", pid()}, {"path", path()}, {"expect", expect()}}, {"pid", "path"}), outcome(), Kind::idempotent},
         {"ax_info", "Element info", "An element's role and whether it is a password field (secure).",
-         object({{"pid", pid()}, {"path", path()}}, {"pid", "path"}),
+         object({{"pid", pid()}, {"path", path()}, {"expect", expect()}}, {"pid", "path"}),
          object({{"role", string()}, {"secure", boolean()}, {"secureInput", boolean()}}, {"role", "secure", "secureInput"}),
          Kind::query},
         {"ax_set", "Set value", "Set an element's text value; refused on a password field.",
-         object({{"pid", pid()}, {"path", path()}, {"value", string()}}, {"pid", "path"}), outcome(),
+         object({{"pid", pid()}, {"path", path()}, {"value", string()}, {"expect", expect()}}, {"pid", "path"}), outcome(),
          Kind::idempotent},
+        {"ax_find", "Find elements",
+         "The elements of app pid matching role, subrole, title and text, in ax_tree's form, without reading the "
+         "whole tree.",
+         object(searchProperties(), {"pid"}),
+         object({{"elements", arrayOf(element())},
+                 {"truncated", boolean("More matched than max, or the search stopped at its limits")},
+                 {"timedOut", boolean("The application stopped answering")}},
+                {"elements", "truncated"}),
+         Kind::query},
+        {"ax_wait", "Wait for elements",
+         "Wait until an element of app pid matches (or, with gone, none does), up to timeout ms (default 5000, "
+         "at most 60000).",
+         [] {
+             json p = searchProperties();
+             p["gone"] = {{"type", "boolean"}, {"default", false}};
+             p["timeout"] = {{"type", "integer"}, {"minimum", 0}, {"maximum", 60000}, {"default", 5000}};
+             return object(std::move(p), {"pid"});
+         }(),
+         object({{"met", boolean()},
+                 {"elements", arrayOf(element())},
+                 {"elapsed", integer("Milliseconds waited")},
+                 {"timedOut", boolean("The application stopped answering")}},
+                {"met", "elements", "elapsed"}),
+         Kind::query},
         {"screenshot", "Screenshot",
          "PNG of a window (windowId), a region (x, y, w, h) or the main display, scaled down to maxWidth pixels if "
          "wider. Pixel (px, py) shows point (x + px/scale, y + py/scale).",

@@ -117,6 +117,9 @@ void submit(std::function<void()> task);
 [[noreturn]] void serveMainExecutor();
 // Blocks the calling thread (usleep).
 void sleepMicroseconds(std::uint32_t microseconds);
+// A monotonic clock in microseconds, for measuring waits; its origin is
+// arbitrary.
+std::uint64_t monotonicMicroseconds();
 
 // ---------------------------------------------------------------------------
 // Requests. A backend may remember, for the length of one request, what it

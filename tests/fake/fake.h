@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,12 @@ struct Desktop {
     bool secureInput = false;  // what isSecureEventInputEnabled answers
     int requestsBegun = 0;     // beginRequest calls
     int requestsOpen = 0;      // begun and not yet ended
+    // The fake's clock, in microseconds: it moves only when the agent pauses
+    // (by the pause) or when a test moves it.
+    std::uint64_t clock = 0;
+    // Run after each pause, once the clock moved: lets a test change the
+    // desktop while the agent waits.
+    std::function<void()> onPause;
     AxState ax;
     AppsState apps;
     InputState input;

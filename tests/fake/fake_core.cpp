@@ -57,7 +57,11 @@ void endRequest() { --fake::desktop().requestsOpen; }
 
 void sleepMicroseconds(std::uint32_t microseconds) {
     fake::record("pause " + std::to_string(microseconds));
+    fake::desktop().clock += microseconds;
+    if (fake::desktop().onPause) fake::desktop().onPause();
 }
+
+std::uint64_t monotonicMicroseconds() { return fake::desktop().clock; }
 
 bool isSecureEventInputEnabled() {
     fake::record("secure-input?");

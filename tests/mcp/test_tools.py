@@ -14,9 +14,9 @@ from mcp_pipes import Server, lines, message, run
 # The operations of the agent's protocol (README), each a tool of that name.
 OPERATIONS = ["permissions", "request_permission", "apps", "frontmost", "windows", "at", "display",
               "focus_info", "mouse", "drag", "type", "key", "scroll", "activate", "launch", "ax_tree",
-              "ax_press_at", "ax_press", "ax_focus", "ax_info", "ax_set", "screenshot"]
+              "ax_press_at", "ax_press", "ax_focus", "ax_info", "ax_set", "screenshot", "ax_find", "ax_wait"]
 QUERIES = {"permissions", "apps", "frontmost", "windows", "at", "display", "focus_info", "ax_tree", "ax_info",
-           "screenshot"}
+           "screenshot", "ax_find", "ax_wait"}
 
 # What each operation refuses when called with no arguments at all, without a
 # display (README, Errors). The rest answer.
@@ -25,7 +25,8 @@ REFUSED_BARE = {"at": "Missing point (bad_args)", "mouse": "Missing point (bad_a
                 "activate": "Missing app (bad_args)", "ax_tree": "Missing app (bad_args)",
                 "ax_press_at": "Missing app (bad_args)", "ax_press": "Missing element (bad_args)",
                 "ax_focus": "Missing element (bad_args)", "ax_info": "Missing element (bad_args)",
-                "ax_set": "Missing element (bad_args)", "screenshot": "Could not capture the screen (capture_failed)"}
+                "ax_set": "Missing element (bad_args)", "screenshot": "Could not capture the screen (capture_failed)",
+                "ax_find": "Missing app (bad_args)", "ax_wait": "Missing app (bad_args)"}
 
 
 def tool_list():

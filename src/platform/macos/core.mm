@@ -9,6 +9,7 @@
 #include <dispatch/dispatch.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
@@ -62,6 +63,11 @@ void sleepMicroseconds(std::uint32_t microseconds) {
     // A signal does not cut a pause short: sleep on for what is left.
     while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
     }
+}
+
+std::uint64_t monotonicMicroseconds() {
+    auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(since).count());
 }
 
 bool isOperatingSystemAtLeast(std::int64_t major, std::int64_t minor, std::int64_t patch) {

@@ -1,6 +1,8 @@
 // Linux backend: handle ownership and the clock.
 #include <unistd.h>
 
+#include <chrono>
+
 #include "platform/platform.h"
 #include "platform/x11/counted.h"
 
@@ -17,5 +19,10 @@ void releaseRef(HandleKind, void* ref) noexcept {
 }
 
 void sleepMicroseconds(std::uint32_t microseconds) { ::usleep(microseconds); }
+
+std::uint64_t monotonicMicroseconds() {
+    auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(since).count());
+}
 
 }  // namespace platform

@@ -24,9 +24,9 @@ const CALL_TIMEOUT_MS = 120_000;
 
 const OPERATIONS = ["permissions", "request_permission", "apps", "frontmost", "windows", "at", "display",
   "focus_info", "mouse", "drag", "type", "key", "scroll", "activate", "launch", "ax_tree", "ax_press_at",
-  "ax_press", "ax_focus", "ax_info", "ax_set", "screenshot"];
+  "ax_press", "ax_focus", "ax_info", "ax_set", "screenshot", "ax_find", "ax_wait"];
 const QUERIES = ["permissions", "apps", "frontmost", "windows", "at", "display", "focus_info", "ax_tree",
-  "ax_info", "screenshot"];
+  "ax_info", "screenshot", "ax_find", "ax_wait"];
 
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
@@ -106,9 +106,16 @@ try {
     return r.structuredContent.elements.some((e) => e.title === "Press me") && r.structuredContent;
   });
   const button = tree.elements.find((e) => e.title === "Press me");
+  const found = await call("ax_find", { pid: ready.pid, role: "AXButton", title: "press ME", fields: ["actions"] });
+  assert.deepEqual(found.structuredContent.elements.map((e) => e.id), [button.id]);
+  assert.equal(found.structuredContent.elements[0].actions, undefined);
+  const waited = await call("ax_wait", { pid: ready.pid, title: "Press me", timeout: 100 });
+  assert.equal(waited.structuredContent.met, true);
   const info = await call("ax_info", { pid: ready.pid, path: button.id });
   assert.equal(info.structuredContent.role, "AXButton");
-  const pressed = await call("ax_press", { pid: ready.pid, path: button.id });
+  const wrong = await call("ax_press", { pid: ready.pid, path: button.id, expect: { title: "Cancel" } });
+  assert.equal(text(wrong), "That element is gone. Read ui_tree again. (stale_element)");
+  const pressed = await call("ax_press", { pid: ready.pid, path: button.id, expect: { role: "AXButton", title: "Press me" } });
   assert.deepEqual(pressed.structuredContent, { ok: true });
   await poll("the fixture's click", () => fixture.events.some((e) => e.event === "clicked"));
   const center = { x: button.frame.x + button.frame.w / 2, y: button.frame.y + button.frame.h / 2 };
