@@ -317,11 +317,11 @@ std::optional<Ref> Model::parent(const Ref& ref) {
     return n.parent.null() ? std::nullopt : std::optional<Ref>(n.parent);
 }
 
-Node* Model::details(const Ref& ref) {
+Node* Model::details(const Ref& ref, unsigned wanted) {
     for (int pass = 0; pass < 2; ++pass) {
         Node* n = basic(ref);
         if (!n) return nullptr;
-        if (n->detailed || fetchDetails(ref)) return &node(ref);
+        if ((n->fetched & wanted) == wanted || fetchDetails(ref, wanted)) return &node(ref);
         // The application's elements were forgotten: read again.
     }
     return &node(ref);
