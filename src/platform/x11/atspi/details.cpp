@@ -179,6 +179,17 @@ bool Model::coldContent(const std::string& bus, const std::vector<std::string>& 
 // A batch fetches, for each of its elements, what the request has asked for
 // so far of any element of the application and that element lacks: a walk
 // that reads only roles and values never fetches frames or actions.
+// Firefox starts reporting each kind of detail when a client first asks for
+// it, so the page and what follows it are asked for every kind at once, as a
+// snapshot asks, whatever the request needs: by the time the page is
+// reported, the rest is too.
+bool Model::pageWasCold(const Ref& ref) {
+    children(ref);
+    auto& app = apps_[ref.bus];
+    app.detailReads = std::max(app.detailReads, kWalkAfter);
+    return !fetchDetails(ref, want::all);
+}
+
 bool Model::fetchDetails(const Ref& from, unsigned wanted) {
     auto& app = apps_[from.bus];
     app.wanted |= wanted;

@@ -134,6 +134,9 @@ private:
     // forgotten, to be read again.
     bool fetchDetails(const Ref& from, unsigned wanted);
     bool coldContent(const std::string& bus, const std::vector<std::string>& keys);
+    // Whether the page `ref` of a Firefox not yet checked was found not yet
+    // reported; its application's elements were then forgotten.
+    bool pageWasCold(const Ref& ref);
     void forget(const std::string& bus);
     std::vector<std::string> detailBatch(const Ref& from);
 
