@@ -54,7 +54,9 @@ json initialize(const json& params) {
             {"serverInfo", {{"name", "agent-mcp"}, {"title", "Desktop agent"}, {"version", AGENT_VERSION}}},
             {"instructions",
              "Inspect and operate the desktop. Points are global screen coordinates in points (origin top-left of "
-             "the main display). Element ids from ax_tree address elements in the other ax_ tools."}};
+             "the main display). Element ids from ax_tree or ax_find address elements in the other ax_ tools; "
+             "ax_find finds elements without reading the whole tree, and \"expect\" refuses an id that now "
+             "leads to another element."}};
 }
 
 json toolResult(const json& value) {

@@ -3,8 +3,9 @@ the older cache layout, a cache that misses elements or answers slowly,
 off-screen extents, raw action names, a Value interface, and loops in the tree.
 
 Usage: ax_fake_toolkit.py STATE_DIR MODE     (MODE: plain, slowcache, loop, sparse)
-Writes STATE_DIR/ready when registered, and appends every performed action's
-index to STATE_DIR/actions. In slowcache mode the cache answers only once
+Writes STATE_DIR/ready when registered, appends every performed action's
+index to STATE_DIR/actions, and the name of every call for an element's
+frame, actions or value to STATE_DIR/details. In slowcache mode the cache answers only once
 STATE_DIR/release exists. In sparse mode it behaves as the bridges of Qt 5 and
 Chromium do: an empty cache, no Properties.GetAll (a call to it is written to
 STATE_DIR/getall and fails), no direct connection, action names only by index,
@@ -68,6 +69,11 @@ def node(rel):
     return NODES.get(rel.rsplit("/", 1)[-1])
 
 
+def detail(call):
+    with open(os.path.join(state, "details"), "a") as f:
+        f.write(call + "\n")
+
+
 class Tree(dbus.service.FallbackObject):
     def __init__(self):
         super().__init__(bus, BASE)
@@ -105,6 +111,8 @@ class Tree(dbus.service.FallbackObject):
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v", rel_path_keyword="rel")
     def Get(self, iface, prop, rel):
         n = node(rel)
+        if prop in ("CurrentValue", "NActions"):
+            detail(prop)
         if prop == "CurrentValue":
             return dbus.Double(n[6]["value"])
         if prop == "ToolkitName":
@@ -113,6 +121,7 @@ class Tree(dbus.service.FallbackObject):
 
     @dbus.service.method(C, in_signature="u", out_signature="(iiii)", rel_path_keyword="rel")
     def GetExtents(self, coords, rel):
+        detail("GetExtents")
         return dbus.Struct(node(rel)[5], signature="iiii")
 
     @dbus.service.method(C, in_signature="iiu", out_signature="(so)", rel_path_keyword="rel")
@@ -125,10 +134,12 @@ class Tree(dbus.service.FallbackObject):
 
     @dbus.service.method(T, in_signature="ii", out_signature="s", rel_path_keyword="rel")
     def GetText(self, start, end, rel):
+        detail("GetText")
         return node(rel)[6]["text"]
 
     @dbus.service.method(ACT, out_signature="a(sss)", rel_path_keyword="rel")
     def GetActions(self, rel):
+        detail("GetActions")
         names = node(rel)[6]["actions"]
         return dbus.Array([("" if mode == "sparse" else a, "", "") for a in names], signature="(sss)")
 

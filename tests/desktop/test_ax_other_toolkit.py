@@ -36,6 +36,29 @@ class OtherToolkitTest(DesktopTest):
         self.assertEqual(t["0.2.0"]["title"], "Live child")
         self.assertEqual((t["0.3"]["role"], t["0.3"]["value"]), ("AXSlider", 42.5))
 
+    def test_what_an_answer_leaves_out_is_not_fetched(self):
+        pid, state = self.apps["plain"]
+        details = os.path.join(state, "details")
+
+        def calls():
+            with open(details) as f:
+                calls = set(f.read().split())
+            os.remove(details)
+            return calls
+
+        open(details, "w").close()
+        t = self.tree("plain", fields=["frame", "actions"])
+        self.assertEqual(list(t), ["0", "0.0", "0.1", "0.2", "0.2.0", "0.3", "0.4"])
+        self.assertFalse([e for e in t.values() if "frame" in e or "actions" in e], t)
+        self.assertEqual(t["0.3"]["value"], 42.5)
+        self.assertEqual(calls(), {"CurrentValue", "GetText"})
+        # A search by role reads no element's details but its match's.
+        found = self.agent.result("ax_find", pid=pid, role="AXButton", fields=["value"])
+        self.assertEqual(found["elements"], [{"id": "0.0", "role": "AXButton", "title": "OK",
+                                              "frame": {"x": 20.0, "y": 40.0, "w": 80.0, "h": 30.0},
+                                              "actions": ["press", "AXPress"]}])
+        self.assertEqual(calls(), {"GetExtents", "GetActions"})
+
     def test_press_performs_click_not_the_half_press(self):
         pid, state = self.apps["plain"]
         t = self.tree("plain")

@@ -72,7 +72,7 @@ AXError axCopyActionNames(const Element& element, Value& names) {
     Session* s = nullptr;
     Ref ref;
     Node* n = nullptr;
-    if (AXError err = atspi::targetNode(element, true, s, ref, n)) return err;
+    if (AXError err = atspi::targetNode(element, atspi::want::actions, s, ref, n)) return err;
     Array out;
     for (auto& name : atspi::axActionNames(n->actions, n->role)) out.emplace_back(name);
     if (atspi::pressedByClick(*n)) out.insert(out.begin(), Value(std::string("AXPress")));
@@ -105,7 +105,7 @@ AXError axPerformAction(const Element& element, const std::string& action) {
     Session* s = nullptr;
     Ref ref;
     Node* n = nullptr;
-    if (AXError err = atspi::targetNode(element, true, s, ref, n)) return err;
+    if (AXError err = atspi::targetNode(element, atspi::want::actions, s, ref, n)) return err;
     int index = atspi::actionIndex(n->actions, n->role, action);
     if (index < 0 && action == "AXPress" && atspi::pressedByClick(*n))
         return atspi::pressByClick(*s, ref) ? kAXErrorSuccess : kAXErrorCannotComplete;
@@ -118,7 +118,7 @@ AXError axSetAttributeValue(const Element& element, const std::string& attribute
     Session* s = nullptr;
     Ref ref;
     Node* n = nullptr;
-    if (AXError err = atspi::targetNode(element, false, s, ref, n)) return err;
+    if (AXError err = atspi::targetNode(element, 0, s, ref, n)) return err;
     if (attribute == "AXFocused") {
         auto b = value.as<bool>();
         if (!b) return kAXErrorIllegalArgument;

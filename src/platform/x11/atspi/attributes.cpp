@@ -202,7 +202,8 @@ AXError axCopyAttributeValue(const Element& element, const std::string& attribut
                  attribute == "AXDescription" || attribute == "AXFocused" || attribute == "AXEnabled";
     bool detail = attribute == "AXValue" || attribute == "AXPosition" || attribute == "AXSize";
     if (!basic && !detail) return kAXErrorAttributeUnsupported;
-    Node* n = detail ? s->model().details(ref) : s->model().basic(ref);
+    Node* n = !detail ? s->model().basic(ref)
+              : s->model().details(ref, attribute == "AXValue" ? atspi::want::value : atspi::want::extents);
     return n ? own(*n, attribute, value) : atspi::lost(*s, ref);
 }
 

@@ -25,21 +25,22 @@ constexpr std::size_t kMaxActions = 32;
 
 enum class Detail { extents, actions, count, text, number };
 
-// The calls that fetch what `n` lacks, and what each one fetches.
-void detailCalls(const Node& n, const Bridge& bridge, std::vector<Call>& calls, std::vector<Detail>& kinds) {
+// The calls that fetch the details `wanted` of `n`, and what each one fetches.
+void detailCalls(const Node& n, unsigned wanted, const Bridge& bridge, std::vector<Call>& calls,
+                 std::vector<Detail>& kinds) {
     auto add = [&](Detail kind, Call call) {
         calls.push_back(std::move(call));
         kinds.push_back(kind);
     };
-    if (n.ifaces & ifComponent)
+    if ((wanted & want::extents) && (n.ifaces & ifComponent))
         add(Detail::extents, Call{n.ref, kComponentIface, "GetExtents", "u", ATSPI_COORD_TYPE_SCREEN});
-    if ((n.ifaces & ifAction) && bridge.actionsByIndex)
+    if ((wanted & want::actions) && (n.ifaces & ifAction) && bridge.actionsByIndex)
         add(Detail::count, Call{n.ref, kPropertiesIface, "Get", "ss", kActionIface, "NActions"});
-    else if (n.ifaces & ifAction)
+    else if ((wanted & want::actions) && (n.ifaces & ifAction))
         add(Detail::actions, Call{n.ref, kActionIface, "GetActions"});
     // A password field's text is never fetched; a check box's value is its
     // checked state, already known.
-    if (n.role == ATSPI_ROLE_PASSWORD_TEXT || isCheckable(n.role)) return;
+    if (!(wanted & want::value) || n.role == ATSPI_ROLE_PASSWORD_TEXT || isCheckable(n.role)) return;
     if (n.ifaces & ifValue)
         add(Detail::number, Call{n.ref, kPropertiesIface, "Get", "ss", kValueIface, "CurrentValue"});
     else if ((n.ifaces & ifText) && textIsValue(n.role))
@@ -113,7 +114,7 @@ std::vector<std::string> Model::detailBatch(const Ref& from) {
     const int limit = level >= 0 ? std::max(kUsualDepth, app.deepest) : kUsualDepth;
     if (level < 0) level = 0;
     for (std::size_t steps = 0; at && keys.size() < kDetailBatch && steps < kWalkSteps; ++steps) {
-        if (at->basic && !at->detailed) keys.push_back(at->ref.key());
+        if (at->basic && (app.wanted & ~at->fetched)) keys.push_back(at->ref.key());
         if (at->childrenKnown && !at->children.empty() && level < limit) {
             at = &node(at->children.front());
             ++level;
@@ -175,22 +176,45 @@ bool Model::coldContent(const std::string& bus, const std::vector<std::string>& 
     return false;
 }
 
-bool Model::fetchDetails(const Ref& from) {
+// A batch fetches, for each of its elements, what the request has asked for
+// so far of any element of the application and that element lacks: a walk
+// that reads only roles and values never fetches frames or actions.
+// Firefox starts reporting each kind of detail when a client first asks for
+// it, so the page and what follows it are asked for every kind at once, as a
+// snapshot asks, whatever the request needs: by the time the page is
+// reported, the rest is too.
+bool Model::pageWasCold(const Ref& ref) {
+    children(ref);
+    auto& app = apps_[ref.bus];
+    app.detailReads = std::max(app.detailReads, kWalkAfter);
+    return !fetchDetails(ref, want::all);
+}
+
+bool Model::fetchDetails(const Ref& from, unsigned wanted) {
+    auto& app = apps_[from.bus];
+    app.wanted |= wanted;
     auto keys = detailBatch(from);
     const Bridge& bridge = bridgeOf(from.bus);
+    // Until a Firefox is known to have reported its pages, their frames are
+    // fetched whatever was asked: they tell whether it has (coldContent).
+    const bool checkCold = bridge.lazyPages && !warmed_.count(from.bus);
     std::vector<Call> calls;
     std::vector<Detail> kinds;
     std::vector<Node*> owners;
+    std::unordered_map<std::string, unsigned> fetching;
     for (auto& key : keys) {
         Node& n = nodes_[key];
-        detailCalls(n, bridge, calls, kinds);
+        unsigned kindsOf = (app.wanted | (key == from.key() ? wanted : 0)) & ~n.fetched;
+        if (checkCold && n.role == ATSPI_ROLE_DOCUMENT_WEB) kindsOf |= want::extents & ~n.fetched;
+        fetching[key] = kindsOf;
+        detailCalls(n, kindsOf, bridge, calls, kinds);
         owners.resize(calls.size(), &n);
     }
     sender_.run(calls);
     for (auto& key : keys) {
         Node& n = nodes_[key];
-        n.detailed = true;
-        if (isCheckable(n.role))
+        n.fetched |= fetching[key];
+        if ((fetching[key] & want::value) && isCheckable(n.role))
             n.value = Value(std::int64_t{n.has(ATSPI_STATE_CHECKED) ? 1 : n.has(ATSPI_STATE_INDETERMINATE) ? 2 : 0});
     }
     for (std::size_t i = 0; i < calls.size(); ++i)
@@ -199,6 +223,7 @@ bool Model::fetchDetails(const Ref& from) {
         // Frames within their window, placed on the screen; one that cannot
         // be placed is no frame.
         for (auto& key : keys) {
+            if (!(fetching[key] & want::extents)) continue;
             Node& n = nodes_[key];
             if (!n.extents || (*n.extents)[0] == INT_MIN || (*n.extents)[1] == INT_MIN) continue;
             auto o = origin(n.ref);
@@ -217,7 +242,7 @@ bool Model::fetchDetails(const Ref& from) {
     std::vector<std::pair<Node*, std::size_t>> slots;
     for (auto& key : keys) {
         Node& n = nodes_[key];
-        if (namesUsable(n.actions)) continue;
+        if (!(fetching[key] & want::actions) || namesUsable(n.actions)) continue;
         for (std::size_t i = 0; i < n.actions.size() && i < kMaxActions; ++i) {
             names.emplace_back(n.ref, kActionIface, "GetName", "i", static_cast<int>(i));
             slots.emplace_back(&n, i);

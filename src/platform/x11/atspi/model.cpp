@@ -105,14 +105,24 @@ std::optional<std::int32_t> Model::pidOfBus(const std::string& bus) {
 
 Node* Model::basic(const Ref& ref) {
     if (ref.null()) return nullptr;
+    for (int pass = 0; pass < 2; ++pass) {
+        Node& n = node(ref);
+        if (!n.basic) {
+            AppState& app = apps_[ref.bus];
+            // A few elements' reads are cheapest one by one; beyond that the
+            // request is walking the tree, and the application's cache
+            // answers for every element in one call.
+            if (!app.itemsTried && ++app.basicReads >= kWalkAfter) fetchItems(ref.bus);
+            if (!n.basic) fetchBasics({ref});
+            if (!n.basic) return nullptr;
+        }
+        // A page of a Firefox not yet checked: a walk that reads only roles
+        // and names must see its content too (coldContent).
+        if (n.role != ATSPI_ROLE_DOCUMENT_WEB || warmed_.count(ref.bus) || !bridgeOf(ref.bus).lazyPages ||
+            !pageWasCold(ref))
+            return &node(ref);
+    }
     Node& n = node(ref);
-    if (n.basic) return &n;
-    AppState& app = apps_[ref.bus];
-    // A few elements' reads are cheapest one by one; beyond that the request is
-    // walking the tree, and the application's cache answers for every element
-    // in one call.
-    if (!app.itemsTried && ++app.basicReads >= kWalkAfter) fetchItems(ref.bus);
-    if (!n.basic) fetchBasics({ref});
     return n.basic ? &n : nullptr;
 }
 
@@ -317,11 +327,11 @@ std::optional<Ref> Model::parent(const Ref& ref) {
     return n.parent.null() ? std::nullopt : std::optional<Ref>(n.parent);
 }
 
-Node* Model::details(const Ref& ref) {
+Node* Model::details(const Ref& ref, unsigned wanted) {
     for (int pass = 0; pass < 2; ++pass) {
         Node* n = basic(ref);
         if (!n) return nullptr;
-        if (n->detailed || fetchDetails(ref)) return &node(ref);
+        if ((n->fetched & wanted) == wanted || fetchDetails(ref, wanted)) return &node(ref);
         // The application's elements were forgotten: read again.
     }
     return &node(ref);

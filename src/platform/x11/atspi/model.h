@@ -25,6 +25,15 @@ namespace platform::atspi {
 // link, an image, a child element) sits inside an element's text.
 std::string withoutObjectMarks(std::string text);
 
+// The details of an element, fetched separately: a caller that never reads
+// frames or actions never has them fetched.
+namespace want {
+inline constexpr unsigned extents = 1;
+inline constexpr unsigned actions = 2;
+inline constexpr unsigned value = 4;
+inline constexpr unsigned all = extents | actions | value;
+}  // namespace want
+
 // What is known about one object during one request.
 struct Node {
     Ref ref;
@@ -42,7 +51,7 @@ struct Node {
     bool childrenKnown = false;
     std::vector<Ref> children;
     // Fetched on demand, in batches.
-    bool detailed = false;  // extents, actions and value
+    unsigned fetched = 0;  // the details (want::) fetched so far
     std::optional<std::array<std::int32_t, 4>> extents;
     std::vector<std::string> actions;  // the toolkit's own action names, in order
     Value value;                       // none, string, integer or real
@@ -65,7 +74,7 @@ public:
     Node* basic(const Ref& ref);  // with role, names, states, interfaces
     const std::vector<Ref>* children(const Ref& ref);
     std::optional<Ref> parent(const Ref& ref);
-    Node* details(const Ref& ref);  // with extents, actions and value fetched
+    Node* details(const Ref& ref, unsigned wanted = want::all);  // with the `wanted` details fetched
     std::optional<std::string> busOfPid(std::int32_t pid);
     std::optional<std::int32_t> pidOfBus(const std::string& bus);
     // What the application's bridge can be trusted with, from its
@@ -98,6 +107,7 @@ private:
         int detailReads = 0;
         int deepest = 0;             // deepest level whose details were asked for
         std::size_t readAhead = 0;   // elements read breadth-first so far
+        unsigned wanted = 0;         // the details asked for so far: a batch fetches these
     };
     struct Item;
     using Siblings = std::unordered_map<std::string, std::vector<std::pair<std::int32_t, Ref>>>;
@@ -122,8 +132,11 @@ private:
     // False when the batch found the application's content not yet reported
     // in full (Firefox's, at first contact): its elements were then
     // forgotten, to be read again.
-    bool fetchDetails(const Ref& from);
+    bool fetchDetails(const Ref& from, unsigned wanted);
     bool coldContent(const std::string& bus, const std::vector<std::string>& keys);
+    // Whether the page `ref` of a Firefox not yet checked was found not yet
+    // reported; its application's elements were then forgotten.
+    bool pageWasCold(const Ref& ref);
     void forget(const std::string& bus);
     std::vector<std::string> detailBatch(const Ref& from);
 

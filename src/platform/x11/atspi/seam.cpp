@@ -16,10 +16,10 @@ AXError lost(Session& s, const Ref& r) {
     return s.sender().unresponsive(r.bus) ? kAXErrorCannotComplete : kAXErrorInvalidUIElement;
 }
 
-AXError targetNode(const Element& element, bool detailed, Session*& session, Ref& ref, Node*& node) {
+AXError targetNode(const Element& element, unsigned wanted, Session*& session, Ref& ref, Node*& node) {
     if (AXError err = resolve(element, session, ref)) return err;
     if (ref.systemWide()) return kAXErrorIllegalArgument;
-    node = detailed ? session->model().details(ref) : session->model().basic(ref);
+    node = wanted ? session->model().details(ref, wanted) : session->model().basic(ref);
     return node ? kAXErrorSuccess : lost(*session, ref);
 }
 

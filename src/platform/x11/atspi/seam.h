@@ -18,10 +18,10 @@ AXError resolve(const Element& element, Session*& session, Ref& ref);
 // itself could not be read.
 AXError lost(Session& s, const Ref& r);
 
-// The node an action or a write works on, read `detailed` or basic. The
-// error says why there is none: those of `resolve`, the system-wide element
-// (which takes no actions or writes), or lost.
-AXError targetNode(const Element& element, bool detailed, Session*& session, Ref& ref, Node*& node);
+// The node an action or a write works on, with its basics and the `wanted`
+// details. The error says why there is none: those of `resolve`, the
+// system-wide element (which takes no actions or writes), or lost.
+AXError targetNode(const Element& element, unsigned wanted, Session*& session, Ref& ref, Node*& node);
 
 // A call whose reply is one boolean: whether it was answered "true".
 bool answeredTrue(Session& s, Call call);
