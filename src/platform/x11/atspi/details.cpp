@@ -109,7 +109,13 @@ std::vector<std::string> Model::detailBatch(const Ref& from) {
     Node* at = &node(from);
     int level = levelOf(*at);
     app.deepest = std::max(app.deepest, level);
-    if (++app.detailReads < kWalkAfter) return {from.key()};
+    // A walk reads the details of element after element; a search, of the
+    // few it found. Several kinds of one element count once.
+    if (app.lastDetailed != from.key()) {
+        app.lastDetailed = from.key();
+        ++app.detailReads;
+    }
+    if (app.detailReads < kWalkAfter) return {from.key()};
     // Unknown levels are counted from `from`.
     const int limit = level >= 0 ? std::max(kUsualDepth, app.deepest) : kUsualDepth;
     if (level < 0) level = 0;

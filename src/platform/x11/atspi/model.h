@@ -104,7 +104,8 @@ private:
     struct AppState {
         bool itemsTried = false;
         int basicReads = 0;
-        int detailReads = 0;
+        int detailReads = 0;         // elements whose details were asked for one by one
+        std::string lastDetailed;    // the last of them
         int deepest = 0;             // deepest level whose details were asked for
         std::size_t readAhead = 0;   // elements read breadth-first so far
         unsigned wanted = 0;         // the details asked for so far: a batch fetches these
