@@ -36,7 +36,8 @@ DELAY_MS = 2000  # how long after a press the page adds or removes an element
 
 PAGE = """\
 <h1>Find and wait</h1>
-<div role="group" aria-label="File actions"><button onclick="logged('cancel')">Cancel</button><button id="delete" onclick="deleted()">Delete file</button></div>
+<div role="group" aria-label="File actions"><button onclick="logged('cancel')">Cancel</button><button id="delete"
+ onclick="deleted()">Delete file</button></div>
 <p><button onclick="logged('probe')">Probe</button></p>
 <p><button onclick="addLater()">Start loading</button></p>
 <div id="results"></div>
