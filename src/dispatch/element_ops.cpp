@@ -14,7 +14,6 @@
 namespace dispatch::ops {
 namespace {
 
-
 std::int32_t requiredApp(const json& request) {
     auto pid = pidOf(request);
     if (!pid) throw channel::Failure{"Missing app", "bad_args"};

@@ -74,6 +74,25 @@ class WidgetFactoryTest(Gtk4Test):
             self.program.wait_element(button["id"], lambda o: ("pressed" in o["states"]) == down, EVENT_WAIT,
                                       "the toggle button after a press (%s expected)" % ("down" if down else "up"))
 
+    def test_a_toggle_found_by_title_is_pressed_only_through_its_own_path(self):
+        button, _ = self.toggle(self.tree())
+        found = self.agent.result("ax_find", pid=self.pid, role="AXButton", title="TOGGLEbutton", max=100)
+        self.assertIn(button["id"], [e["id"] for e in found["elements"]], found)
+        self.assertTrue(all(e["role"] == "AXButton" and "togglebutton" in e["title"].lower()
+                            for e in found["elements"]), found)
+        # An expectation the element does not meet: refused, nothing pressed.
+        refused = self.agent.request("ax_press", pid=self.pid, path=button["id"],
+                                     expect={"role": "AXCheckBox", "title": "togglebutton"})
+        self.assertEqual(refused["code"], "stale_element", refused)
+        self.assertEqual(self.agent.result("ax_press", pid=self.pid, path=button["id"],
+                                           expect={"role": "AXButton", "title": "togglebutton"}), {"ok": True})
+        self.program.wait_element(button["id"], lambda o: "pressed" in o["states"], EVENT_WAIT,
+                                  "the toggle button after the press that met its expectation")
+        # The refused press did not press it first: one press, down; a second, up.
+        self.assertEqual(self.agent.result("ax_press", pid=self.pid, path=button["id"]), {"ok": True})
+        self.program.wait_element(button["id"], lambda o: "pressed" not in o["states"], EVENT_WAIT,
+                                  "the toggle button up again after a second press")
+
     def test_press_at_the_toggle_buttons_centre_presses_it(self):
         button, _ = self.toggle(self.tree())
         x, y = centre(button["frame"])

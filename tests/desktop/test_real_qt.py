@@ -159,6 +159,23 @@ class FeatherpadTest(QtTest):
         self.program.wait_element(path, lambda o: ("checked" in o["states"]) != before, EVENT_WAIT,
                                   "Line Numbers after a press")
 
+    def test_found_by_title_and_pressed_only_while_it_is_what_was_found(self):
+        observed = self.program.tree()
+        new = [o for o in observed if o["role"] == "menu item" and o["name"] == "New"]
+        self.assertEqual(len(new), 1, observed)
+        found = self.agent.result("ax_find", pid=self.pid, role="AXMenuItem", title="new", max=5)
+        news = [e for e in found["elements"] if e.get("title") == "New"]
+        self.assertEqual([e["id"] for e in news], [new[0]["path"]], found)
+        tabs = len([o for o in observed if o["role"] == "page tab"])
+        path = news[0]["id"]
+        # What is at that path is not a "Close": refused, and nothing opens or closes.
+        refused = self.agent.request("ax_press", pid=self.pid, path=path, expect={"title": "Close"})
+        self.assertEqual(refused["code"], "stale_element", refused)
+        self.assertEqual(self.agent.result("ax_press", pid=self.pid, path=path,
+                                           expect={"role": "AXMenuItem", "title": "New"}), {"ok": True})
+        self.program.wait_tree(lambda t: len([o for o in t if o["role"] == "page tab"]) == tabs + 1, EVENT_WAIT,
+                               "one new tab after New was pressed")
+
     def test_press_on_new_opens_a_tab(self):
         observed = self.program.tree()
         tabs = len([o for o in observed if o["role"] == "page tab"])

@@ -58,10 +58,21 @@ OPS = {
     "launch": ({"bundleId": "", "background": True}, {"bundleId": "string", "background": "bool"}),
     "ax_tree": ({"pid": 0, "depth": 8, "max": 300}, {"pid": "app", "depth": "int64", "max": "int64"}),
     "ax_press_at": ({"pid": 0, "x": 1, "y": 2}, {"pid": "app", "x": "coord", "y": "coord"}),
-    "ax_press": ({"pid": 0, "path": "0"}, {"pid": "element", "path": "path"}),
-    "ax_focus": ({"pid": 0, "path": "0"}, {"pid": "element", "path": "path"}),
-    "ax_info": ({"pid": 0, "path": "0"}, {"pid": "element", "path": "path"}),
-    "ax_set": ({"pid": 0, "path": "0", "value": "v"}, {"pid": "element", "path": "path", "value": "string"}),
+    "ax_press": ({"pid": 0, "path": "0", "expect": {"role": "AXButton"}},
+                 {"pid": "element", "path": "path", "expect": "expect"}),
+    "ax_focus": ({"pid": 0, "path": "0", "expect": {"title": ""}}, {"pid": "element", "path": "path", "expect": "expect"}),
+    "ax_info": ({"pid": 0, "path": "0", "expect": {}}, {"pid": "element", "path": "path", "expect": "expect"}),
+    "ax_set": ({"pid": 0, "path": "0", "expect": None, "value": "v"},
+               {"pid": "element", "path": "path", "expect": "expect", "value": "string"}),
+    "ax_find": ({"pid": 0, "role": "AXButton", "subrole": "", "title": "a", "text": "b", "depth": 50, "max": 50,
+                 "fields": ["frame"]},
+                {"pid": "app", "role": "string", "subrole": "string", "title": "string", "text": "string",
+                 "depth": "int64", "max": "int64", "fields": "strings"}),
+    # "gone" with no application is met at once, and a timeout of 0 ends
+    # after one search: no case here waits.
+    "ax_wait": ({"pid": 0, "title": "a", "depth": 50, "max": 50, "fields": [], "gone": True, "timeout": 0},
+                {"pid": "app", "title": "string", "depth": "int64", "max": "int64", "fields": "strings",
+                 "gone": "bool", "timeout": "number"}),
 }
 
 # Values of every JSON type; numbers at and past every integer range, signed
@@ -111,6 +122,10 @@ def expectation(op, name, kind, value):
         return ("Missing point", "bad_args")
     if kind == "path" and not isinstance(value, str):
         return ("Missing element", "bad_args")
+    if kind == "expect" and value is not None and (
+            not isinstance(value, dict) or any(not isinstance(value.get(k, ""), (str, type(None)))
+                                               for k in ("role", "title"))):
+        return ('"expect" must be an object of strings', "bad_args")
     return None
 
 

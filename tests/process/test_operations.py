@@ -1,4 +1,4 @@
-"""The built agent serves all 21 operation names over real pipes.
+"""The built agent serves these 23 operation names over real pipes.
 
 Whatever the desktop (the Linux backend answers empty or false without a
 display), no name is answered "Unknown request", every request gets exactly
@@ -10,14 +10,14 @@ import sys
 
 OPS = ["permissions", "request_permission", "apps", "frontmost", "windows", "at", "display",
        "focus_info", "mouse", "drag", "type", "key", "scroll", "activate", "launch", "ax_tree",
-       "ax_press_at", "ax_press", "ax_focus", "ax_info", "ax_set"]
+       "ax_press_at", "ax_press", "ax_focus", "ax_info", "ax_set", "ax_find", "ax_wait"]
 
 
 def main(agent):
     # pid 0 names no application; "kind": "move" keeps "mouse" to one pointer move.
     # "drag" and "scroll" get no "y": they answer "Missing point" and touch no real desktop.
     def request(i, op):
-        r = {"id": i, "op": op, "x": 1, "y": 2, "pid": 0, "path": "0", "kind": "move", "bundleId": ""}
+        r = {"id": i, "op": op, "x": 1, "y": 2, "pid": 0, "path": "0", "kind": "move", "bundleId": "", "timeout": 0}
         if op in ("drag", "scroll"):
             del r["y"]
         return r
