@@ -22,8 +22,7 @@ import tempfile
 import time
 
 from browser import Browser, Observer, write_page
-import harness
-from harness import ANSWER_WAIT, EVENT_WAIT, LARGE_WAIT, START_WAIT, Agent, DesktopTest, main, pieces, wait_for
+from harness import ANSWER_WAIT, EVENT_WAIT, LARGE_WAIT, START_WAIT, DesktopTest, main, pieces, wait_for
 
 # The password field's text, set by the page's script when it loads. Every
 # piece of three characters or more holds a capital, so none can turn up by
@@ -115,13 +114,6 @@ class FindWaitTests:
         if not field:
             raise RuntimeError("%s never showed the password field filled: %s"
                                % (holder.BROWSER, holder.observer.find(holder.pid, "password text", "PIN")))
-        # Firefox gives the actions of a page's elements only from the second
-        # time a client asks for them; the observer above asked for names and
-        # frames only, so a first read would hold elements without actions.
-        # One read by an agent of its own, before the tests compare reads.
-        agent = Agent(harness.AGENT, holder.desktop.env)
-        agent.request("ax_tree", timeout=LARGE_WAIT, pid=holder.pid, **WHOLE)
-        agent.close()
 
     def tearDown(self):
         lines = [raw.decode("utf-8", "replace") for raw in self.agent.transcript]

@@ -152,23 +152,45 @@ std::vector<std::string> Model::detailBatch(const Ref& from) {
 // frames nor actions, and do a moment later. The first batch of each Firefox
 // is checked for a page without a frame; when there is one, the agent waits
 // until its frame is reported and reads the application again.
+//
+// Each kind is reported from the first time any client asks for it, so
+// after another client (which asked for names and frames only) the frames
+// are there but the actions are not: elements that offer actions count
+// none. The same batch is checked for those, which are asked again for a
+// moment; when one then has actions, the application is read again.
 bool Model::coldContent(const std::string& bus, const std::vector<std::string>& keys) {
     constexpr auto kWait = std::chrono::milliseconds(1000);
+    constexpr auto kActionsWait = std::chrono::milliseconds(500);
     constexpr auto kStep = std::chrono::milliseconds(25);
+    constexpr std::size_t kAsked = 8;  // elements without actions asked again, at most
     const Node* cold = nullptr;
     bool page = false;
+    std::vector<Ref> actionless;
     for (auto& key : keys) {
         const Node& n = nodes_[key];
+        if ((n.ifaces & ifAction) && (n.fetched & want::actions) && n.actions.empty() && actionless.size() < kAsked)
+            actionless.push_back(n.ref);
         if (n.role != ATSPI_ROLE_DOCUMENT_WEB || !(n.ifaces & ifComponent)) continue;
         page = true;
-        if (!n.extents || (*n.extents)[2] < 0 || (*n.extents)[3] < 0) {
-            cold = &n;
-            break;
-        }
+        if (!cold && (!n.extents || (*n.extents)[2] < 0 || (*n.extents)[3] < 0)) cold = &n;
     }
     // Checked once per application, on the first batch that holds a page.
     if (page) warmed_.insert(bus);
-    if (!cold) return false;
+    if (!page) return false;
+    if (!cold) {
+        auto deadline = std::chrono::steady_clock::now() + kActionsWait;
+        while (!actionless.empty() && std::chrono::steady_clock::now() < deadline && !sender_.unresponsive(bus)) {
+            std::this_thread::sleep_for(kStep);
+            std::vector<Call> calls;
+            for (auto& r : actionless) calls.emplace_back(r, kPropertiesIface, "Get", "ss", kActionIface, "NActions");
+            sender_.run(calls);
+            for (auto& c : calls) {
+                std::int32_t count = 0;
+                if (c.reply() && Reader(c.reply()).value().get(count) && count > 0) return true;
+            }
+        }
+        return false;
+    }
     const Ref ref = cold->ref;
     auto deadline = std::chrono::steady_clock::now() + kWait;
     while (std::chrono::steady_clock::now() < deadline && !sender_.unresponsive(ref.bus)) {
