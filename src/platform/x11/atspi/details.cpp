@@ -204,9 +204,6 @@ bool Model::coldContent(const std::string& bus, const std::vector<std::string>& 
     return false;
 }
 
-// A batch fetches, for each of its elements, what the request has asked for
-// so far of any element of the application and that element lacks: a walk
-// that reads only roles and values never fetches frames or actions.
 // Firefox starts reporting each kind of detail when a client first asks for
 // it, so the page and what follows it are asked for every kind at once, as a
 // snapshot asks, whatever the request needs: by the time the page is
@@ -218,6 +215,9 @@ bool Model::pageWasCold(const Ref& ref) {
     return !fetchDetails(ref, want::all);
 }
 
+// A batch fetches, for each of its elements, what the request has asked for
+// so far of any element of the application and that element lacks: a walk
+// that reads only roles and values never fetches frames or actions.
 bool Model::fetchDetails(const Ref& from, unsigned wanted) {
     auto& app = apps_[from.bus];
     app.wanted |= wanted;
