@@ -23,15 +23,13 @@ answer line. Measures and prints only; nothing here passes or fails."""
 import os
 import statistics
 import sys
-import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "desktop"))
 sys.path.insert(0, HERE)
-from ax_tree_page_bench import DEPTH, MAX, page_body  # noqa: E402
-from browser import Browser, Observer, write_page  # noqa: E402
-from harness import START_WAIT, Agent, Desktop, wait_for  # noqa: E402
+from ax_tree_page_bench import DEPTH, MAX, open_page, page_body  # noqa: E402
+from harness import Agent, Desktop  # noqa: E402
 
 NEEDLE = "Needle 4471"  # the title of the button looked for; nothing else holds it
 LEAN = ["frame", "actions"]
@@ -69,14 +67,7 @@ def main():
     size = int(sys.argv[3]) if len(sys.argv) > 3 else 5000
     desktop = Desktop()
     try:
-        directory = tempfile.mkdtemp(prefix="page-", dir=desktop.dir)
-        url = write_page(directory, "large.html", page_with_needle(size), "Large page %d" % size)
-        observer = Observer(desktop)
-        browser = Browser(desktop, "firefox", url, directory)
-        browser.wait_for_page(observer, "push button", "Last element", timeout=START_WAIT * 3)
-        counts = []
-        wait_for(lambda: counts.append(observer.ask("count", timeout=3600, pid=browser.pid)) or
-                 (len(counts) > 1 and counts[-1] == counts[-2]), START_WAIT, 1)
+        _, browser, observed = open_page(desktop, page_with_needle(size), size)
         pid = browser.pid
         agent = Agent(agent_path, desktop.env)
         # First contact, and one of each read, not counted: Firefox fills in
@@ -115,7 +106,7 @@ def main():
 
     whole = [t + s for t, s in zip(tree_ms, search_ms)]
     print("One button in Firefox ESR on a generated page of ~%d elements (%d in the whole browser by "
-          "ax_tree, %s by pyatspi); median of %d rounds" % (size, sizes["elements"], counts[-1], rounds))
+          "ax_tree, %s by pyatspi); median of %d rounds" % (size, sizes["elements"], observed, rounds))
     print("  found: ax_find %s, ax_tree + search %s (ids, truncated)" % (found["find"], found["tree"]))
     print("  rounds ms: (a) %s | (b) %s (search %s) | (c) %s"
           % (" ".join("%.0f" % v for v in find_ms), " ".join("%.0f" % v for v in whole),

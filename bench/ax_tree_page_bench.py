@@ -71,18 +71,25 @@ def walk(desktop, pid, rounds):
     return [float(ms) for ms, _ in rows[1:]], int(rows[-1][1])
 
 
+def open_page(desktop, body, size):
+    """A fresh Firefox on a page of BODY, once pyatspi sees its last element
+    and counts the same number of elements twice in a row: (observer, browser,
+    that number)."""
+    directory = tempfile.mkdtemp(prefix="page-", dir=desktop.dir)
+    url = write_page(directory, "large.html", body, "Large page %d" % size)
+    observer = Observer(desktop)
+    browser = Browser(desktop, "firefox", url, directory)
+    browser.wait_for_page(observer, "push button", "Last element", timeout=START_WAIT * 3)
+    counts = []
+    wait_for(lambda: counts.append(observer.ask("count", timeout=3600, pid=browser.pid)) or
+             (len(counts) > 1 and counts[-1] == counts[-2]), START_WAIT, 1)
+    return observer, browser, counts[-1]
+
+
 def measure(agent_path, size, rounds):
     desktop = Desktop()
     try:
-        directory = tempfile.mkdtemp(prefix="page-", dir=desktop.dir)
-        url = write_page(directory, "large.html", page_body(size), "Large page %d" % size)
-        observer = Observer(desktop)
-        browser = Browser(desktop, "firefox", url, directory)
-        browser.wait_for_page(observer, "push button", "Last element", timeout=START_WAIT * 3)
-        # Settled: pyatspi counts the same number twice in a row.
-        counts = []
-        wait_for(lambda: counts.append(observer.ask("count", timeout=3600, pid=browser.pid)) or
-                 (len(counts) > 1 and counts[-1] == counts[-2]), START_WAIT, 1)
+        observer, browser, observed = open_page(desktop, page_body(size), size)
         agent = Agent(agent_path, desktop.env)
         agent.request("ax_tree", timeout=3600, pid=browser.pid, depth=8, max=300)  # first contact
         agent_ms, agent_elements, truncated = [], 0, None
@@ -95,7 +102,7 @@ def measure(agent_path, size, rounds):
             truncated = result.get("truncated"), result.get("timedOut", False)
         agent.close()
         py_ms, py_elements = walk(desktop, browser.pid, rounds)
-        return {"size": size, "agent": agent_elements, "pyatspi": py_elements, "observer": counts[-1],
+        return {"size": size, "agent": agent_elements, "pyatspi": py_elements, "observer": observed,
                 "agent_ms": statistics.median(agent_ms), "agent_all": agent_ms,
                 "py_ms": statistics.median(py_ms) if py_ms else float("nan"), "py_all": py_ms,
                 "truncated": truncated}
