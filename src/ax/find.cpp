@@ -1,7 +1,5 @@
 #include "ax/find.h"
 
-#include <cmath>
-
 #include "ax/attributes.h"
 #include "ax/text.h"
 
@@ -29,12 +27,9 @@ bool within(const std::string& haystack, const std::string& foldedNeedle) {
 
 // The value as text: a string as it is, a number as a record writes it.
 std::optional<std::string> valueText(const Element& element) {
-    auto value = attr(element, "AXValue");
+    auto value = valueOf(element);
     if (!value) return std::nullopt;
-    if (auto* s = value->as<std::string>()) return *s;
-    if (auto* i = value->as<std::int64_t>()) return std::to_string(*i);
-    if (auto* d = value->as<double>(); d && std::isfinite(*d)) return json(*d).dump();
-    return std::nullopt;
+    return value->is_string() ? value->get<std::string>() : value->dump();
 }
 
 // Reads only what the match needs, cheapest first, and stops at the first

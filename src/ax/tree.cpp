@@ -16,23 +16,6 @@ using platform::Element;
 constexpr std::size_t kValueLimit = 200;  // string values
 constexpr std::size_t kActionLimit = 6;
 
-// "value" of a record: a non-empty string cut to its limit, or a number as it
-// is. Anything else gives nothing.
-std::optional<json> valueOf(const Element& element) {
-    auto value = attr(element, "AXValue");
-    if (!value) return std::nullopt;
-    if (auto* s = value->as<std::string>()) {
-        if (s->empty()) return std::nullopt;
-        return prefix(*s, kValueLimit);
-    }
-    if (auto* i = value->as<std::int64_t>()) return *i;
-    if (auto* d = value->as<double>()) {
-        if (!std::isfinite(*d)) return std::nullopt;  // JSON has no text for it
-        return *d;
-    }
-    return std::nullopt;
-}
-
 std::optional<json> actionsOf(const Element& element) {
     platform::Value names;
     if (noteTimeout(platform::axCopyActionNames(element, names)) != platform::kAXErrorSuccess) return std::nullopt;
@@ -48,6 +31,21 @@ std::optional<json> actionsOf(const Element& element) {
 }
 
 }  // namespace
+
+std::optional<json> valueOf(const Element& element) {
+    auto value = attr(element, "AXValue");
+    if (!value) return std::nullopt;
+    if (auto* s = value->as<std::string>()) {
+        if (s->empty()) return std::nullopt;
+        return *s;
+    }
+    if (auto* i = value->as<std::int64_t>()) return *i;
+    if (auto* d = value->as<double>()) {
+        if (!std::isfinite(*d)) return std::nullopt;  // JSON has no text for it
+        return *d;
+    }
+    return std::nullopt;
+}
 
 // The record of one element, read in this order: role, title, description,
 // secure-field test, value (never for a secure field), frame, actions; what
@@ -65,7 +63,9 @@ json record(const Element& element, const std::string& path, const Fields& field
         if (isSecure(element)) {
             if (fields.secure) r["secure"] = true;
         } else if (fields.value) {
-            if (auto value = valueOf(element)) r["value"] = std::move(*value);
+            if (auto value = valueOf(element))
+                r["value"] = value->is_string() ? json(prefix(value->get_ref<const std::string&>(), kValueLimit))
+                                                : std::move(*value);
         }
     }
     if (fields.frame)

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -27,6 +28,10 @@ struct Fields {
 
 // Characters of a record's title and description, at most.
 inline constexpr std::size_t kTextLimit = 120;
+
+// The element's "AXValue" as a record holds it, before any cut: a string of
+// at least one character, or a finite number. Anything else gives nothing.
+std::optional<nlohmann::json> valueOf(const platform::Element& element);
 
 // The record of one element: "id", "role", then what `fields` asks for.
 nlohmann::json record(const platform::Element& element, const std::string& path, const Fields& fields = {});

@@ -20,6 +20,11 @@ std::int32_t requiredApp(const json& request) {
     return *pid;
 }
 
+// "depth" or "max": a number, else the default, as a 64-bit integer.
+std::int64_t limit(const json& request, const char* name, double fallback) {
+    return toInt64(num(arg(request, name)).value_or(fallback), name);
+}
+
 // The record keys "fields" lists are left out (and not read). Names that are
 // not record keys, and "id" and "role", which every record has, are ignored.
 ax::Fields fields(const json& request) {
@@ -57,8 +62,8 @@ Search search(const json& request) {
     s.match.subrole = string(request, "subrole");
     s.match.title = string(request, "title");
     s.match.text = string(request, "text");
-    s.depth = toInt64(num(arg(request, "depth")).value_or(50.0), "depth");
-    s.max = toInt64(num(arg(request, "max")).value_or(50.0), "max");
+    s.depth = limit(request, "depth", 50.0);
+    s.max = limit(request, "max", 50.0);
     s.fields = fields(request);
     return s;
 }
@@ -116,8 +121,8 @@ json outcome(platform::AXError error) { return {{"ok", error == platform::kAXErr
 
 json axTree(const json& request) {
     std::int32_t pid = requiredApp(request);
-    std::int64_t depth = toInt64(num(arg(request, "depth")).value_or(8.0), "depth");
-    std::int64_t max = toInt64(num(arg(request, "max")).value_or(300.0), "max");
+    std::int64_t depth = limit(request, "depth", 8.0);
+    std::int64_t max = limit(request, "max", 300.0);
     return ax::tree(pid, depth, max, fields(request));
 }
 

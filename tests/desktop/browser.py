@@ -184,6 +184,19 @@ class Browser:
         return " | ".join(names)
 
 
+def open_page(holder, name, body, title, button):
+    """For a test class HOLDER with BROWSER set: the page written into a
+    directory of the desktop's, an observer, and the browser on the page once
+    the observer sees its push button BUTTON. Sets pages, observer, browser
+    and pid on HOLDER."""
+    holder.pages = tempfile.mkdtemp(prefix="page-", dir=holder.desktop.dir)
+    url = write_page(holder.pages, name, body, title)
+    holder.observer = Observer(holder.desktop)
+    holder.browser = Browser(holder.desktop, holder.BROWSER, url, holder.pages)
+    holder.browser.wait_for_page(holder.observer, "push button", button, START_WAIT // 2)
+    holder.pid = holder.browser.pid
+
+
 # ---- the page the browser tests drive ----
 
 # The password field's text; no piece of it may leave the agent. Each of its
@@ -221,12 +234,7 @@ class BrowserPageTest:
 
     @staticmethod
     def start_applications(holder):
-        holder.pages = tempfile.mkdtemp(prefix="page-", dir=holder.desktop.dir)
-        url = write_page(holder.pages, "controls.html", CONTROLS_PAGE, CONTROLS_TITLE)
-        holder.observer = Observer(holder.desktop)
-        holder.browser = Browser(holder.desktop, holder.BROWSER, url, holder.pages)
-        holder.browser.wait_for_page(holder.observer, "push button", "Press me", START_WAIT // 2)
-        holder.pid = holder.browser.pid
+        open_page(holder, "controls.html", CONTROLS_PAGE, CONTROLS_TITLE, "Press me")
         # Laid out, and hit testing finds the button: the browser may show its
         # elements before either is done.
         seen = {}

@@ -18,10 +18,9 @@ One browser per class, started on the page once; each test drives its own
 part of the page, and starts that part's timers itself."""
 import json
 import re
-import tempfile
 import time
 
-from browser import Browser, Observer, write_page
+from browser import open_page
 from harness import ANSWER_WAIT, EVENT_WAIT, LARGE_WAIT, START_WAIT, DesktopTest, main, pieces, wait_for
 
 # The password field's text, set by the page's script when it loads. Every
@@ -101,13 +100,8 @@ class FindWaitTests:
 
     @staticmethod
     def start_applications(holder):
-        holder.pages = tempfile.mkdtemp(prefix="page-", dir=holder.desktop.dir)
-        url = write_page(holder.pages, "find.html", PAGE, PAGE_TITLE)
-        holder.observer = Observer(holder.desktop)
-        holder.browser = Browser(holder.desktop, holder.BROWSER, url, holder.pages)
         # The last element of the page: the page is there whole.
-        holder.browser.wait_for_page(holder.observer, "push button", "End of page", START_WAIT // 2)
-        holder.pid = holder.browser.pid
+        open_page(holder, "find.html", PAGE, PAGE_TITLE, "End of page")
         # The script that fills the password field ran.
         field = wait_for(lambda: (lambda f: f if f and f.get("length") == len(SECRET) else None)(
             holder.observer.find(holder.pid, "password text", "PIN")), START_WAIT, 0.2)

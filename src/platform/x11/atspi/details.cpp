@@ -177,31 +177,34 @@ bool Model::coldContent(const std::string& bus, const std::vector<std::string>& 
     // Checked once per application, on the first batch that holds a page.
     if (page) warmed_.insert(bus);
     if (!page) return false;
-    if (!cold) {
-        auto deadline = std::chrono::steady_clock::now() + kActionsWait;
-        while (!actionless.empty() && std::chrono::steady_clock::now() < deadline && !sender_.unresponsive(bus)) {
+    // Asks `reported` every step until it says yes or the time is up.
+    auto poll = [&](auto wait, auto reported) {
+        auto deadline = std::chrono::steady_clock::now() + wait;
+        while (std::chrono::steady_clock::now() < deadline && !sender_.unresponsive(bus)) {
             std::this_thread::sleep_for(kStep);
-            std::vector<Call> calls;
-            for (auto& r : actionless) calls.emplace_back(r, kPropertiesIface, "Get", "ss", kActionIface, "NActions");
-            sender_.run(calls);
-            for (auto& c : calls) {
-                std::int32_t count = 0;
-                if (c.reply() && Reader(c.reply()).value().get(count) && count > 0) return true;
-            }
+            if (reported()) return true;
         }
         return false;
+    };
+    if (cold) {
+        const Ref ref = cold->ref;
+        return poll(kWait, [&] {
+            Call c{ref, kComponentIface, "GetExtents", "u", ATSPI_COORD_TYPE_SCREEN};
+            Node probe;
+            probe.ref = ref;
+            if (sender_.runOne(c)) store(probe, Detail::extents, c.reply());
+            return probe.extents && (*probe.extents)[2] >= 0 && (*probe.extents)[3] >= 0;
+        });
     }
-    const Ref ref = cold->ref;
-    auto deadline = std::chrono::steady_clock::now() + kWait;
-    while (std::chrono::steady_clock::now() < deadline && !sender_.unresponsive(ref.bus)) {
-        std::this_thread::sleep_for(kStep);
-        Call c{ref, kComponentIface, "GetExtents", "u", ATSPI_COORD_TYPE_SCREEN};
-        Node probe;
-        probe.ref = ref;
-        if (sender_.runOne(c)) store(probe, Detail::extents, c.reply());
-        if (probe.extents && (*probe.extents)[2] >= 0 && (*probe.extents)[3] >= 0) return true;
-    }
-    return false;
+    return !actionless.empty() && poll(kActionsWait, [&] {
+        std::vector<Call> calls;
+        for (auto& r : actionless) calls.emplace_back(r, kPropertiesIface, "Get", "ss", kActionIface, "NActions");
+        sender_.run(calls);
+        return std::any_of(calls.begin(), calls.end(), [](Call& c) {
+            std::int32_t count = 0;
+            return c.reply() && Reader(c.reply()).value().get(count) && count > 0;
+        });
+    });
 }
 
 // Firefox starts reporting each kind of detail when a client first asks for
@@ -229,20 +232,19 @@ bool Model::fetchDetails(const Ref& from, unsigned wanted) {
     std::vector<Call> calls;
     std::vector<Detail> kinds;
     std::vector<Node*> owners;
-    std::unordered_map<std::string, unsigned> fetching;
-    for (auto& key : keys) {
-        Node& n = nodes_[key];
-        unsigned kindsOf = (app.wanted | (key == from.key() ? wanted : 0)) & ~n.fetched;
-        if (checkCold && n.role == ATSPI_ROLE_DOCUMENT_WEB) kindsOf |= want::extents & ~n.fetched;
-        fetching[key] = kindsOf;
-        detailCalls(n, kindsOf, bridge, calls, kinds);
+    std::vector<unsigned> fetching(keys.size());  // the kinds fetched for each key
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        Node& n = nodes_[keys[k]];
+        fetching[k] = (app.wanted | (keys[k] == from.key() ? wanted : 0)) & ~n.fetched;
+        if (checkCold && n.role == ATSPI_ROLE_DOCUMENT_WEB) fetching[k] |= want::extents & ~n.fetched;
+        detailCalls(n, fetching[k], bridge, calls, kinds);
         owners.resize(calls.size(), &n);
     }
     sender_.run(calls);
-    for (auto& key : keys) {
-        Node& n = nodes_[key];
-        n.fetched |= fetching[key];
-        if ((fetching[key] & want::value) && isCheckable(n.role))
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        Node& n = nodes_[keys[k]];
+        n.fetched |= fetching[k];
+        if ((fetching[k] & want::value) && isCheckable(n.role))
             n.value = Value(std::int64_t{n.has(ATSPI_STATE_CHECKED) ? 1 : n.has(ATSPI_STATE_INDETERMINATE) ? 2 : 0});
     }
     for (std::size_t i = 0; i < calls.size(); ++i)
@@ -250,8 +252,9 @@ bool Model::fetchDetails(const Ref& from, unsigned wanted) {
     if (bridge.framesInWindow) {
         // Frames within their window, placed on the screen; one that cannot
         // be placed is no frame.
-        for (auto& key : keys) {
-            if (!(fetching[key] & want::extents)) continue;
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            if (!(fetching[k] & want::extents)) continue;
+            const std::string& key = keys[k];
             Node& n = nodes_[key];
             if (!n.extents || (*n.extents)[0] == INT_MIN || (*n.extents)[1] == INT_MIN) continue;
             auto o = origin(n.ref);
@@ -268,9 +271,9 @@ bool Model::fetchDetails(const Ref& from, unsigned wanted) {
     // Names GetActions could not give are asked for one by one, all at once.
     std::vector<Call> names;
     std::vector<std::pair<Node*, std::size_t>> slots;
-    for (auto& key : keys) {
-        Node& n = nodes_[key];
-        if (!(fetching[key] & want::actions) || namesUsable(n.actions)) continue;
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        Node& n = nodes_[keys[k]];
+        if (!(fetching[k] & want::actions) || namesUsable(n.actions)) continue;
         for (std::size_t i = 0; i < n.actions.size() && i < kMaxActions; ++i) {
             names.emplace_back(n.ref, kActionIface, "GetName", "i", static_cast<int>(i));
             slots.emplace_back(&n, i);
